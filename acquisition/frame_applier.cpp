@@ -1,0 +1,58 @@
+#include "frame_applier.h"
+
+namespace sphyra {
+
+void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint8_t battery,
+                              std::uint8_t sampleCount, const std::uint8_t* samples) {
+    SensorRecord* record = m_table.FindSensor(address);
+    const bool isNew = record == nullptr;
+    if (isNew) record = &m_table.AddSensor(address);
+
+    bool changed = false;
+    if (record->gain != gain) changed = true;
+    record->gain = gain;
+    if (record->battery != battery) changed = true;
+    record->battery = battery;
+
+    const Tick now = m_clock.NowTick();
+    if (record->lastTick != 0) {
+        const std::uint32_t interval = now - record->lastTick;
+        if (interval != record->interval) changed = true;
+        record->interval = interval;
+    }
+    record->lastTick = now;
+
+    const bool displayed = m_selected == address;
+    SampleRing& history = *record->history;
+    if (m_softFilterEnabled && m_filter != nullptr) {
+        for (int i = 0; i < sampleCount; ++i) {
+            const std::uint16_t filtered = m_filter(samples[i]);
+            history.PushSample(filtered);
+            if (displayed) m_display.AddSample(filtered);
+        }
+    } else {
+        for (int i = 0; i < sampleCount; ++i) history.PushSample(samples[i]);
+        if (displayed)
+            for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
+    }
+
+    if (isNew) {
+        m_display.AddSensorRow(*record);
+        if (!m_selected.has_value()) {
+            m_selected = address;
+            m_display.SelectSensor(*record);
+        }
+    } else if (changed) {
+        m_display.UpdateSensorRow(*record);
+    }
+}
+
+bool FrameApplier::SelectSensor(std::uint8_t address) {
+    const SensorRecord* record = m_table.FindSensor(address);
+    if (record == nullptr) return false;
+    m_selected = address;
+    m_display.SelectSensor(*record);
+    return true;
+}
+
+}  // namespace sphyra

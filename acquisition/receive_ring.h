@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "frame_sink.h"
+#include "sensor_frame.h"
+
+namespace sphyra {
+
+// Fixed 2048-byte ring between the serial port and the frame parser. It holds at
+// most 2047 bytes; a batch that does not fit overwrites the oldest bytes.
+// Parsing works in place and never allocates.
+class ReceiveRing {
+public:
+    static constexpr std::size_t kSize = 2048;
+    static constexpr std::size_t kScratchSize = 1024;
+
+    void AppendReceived(const std::uint8_t* bytes, std::size_t n);
+
+    // Delivers every complete, well-formed frame now held to `sink`, in order.
+    // Incomplete frames stay in the ring for the next batch.
+    void ParseReceiveRing(FrameSink& sink);
+
+    std::size_t Available() const;
+    bool Empty() const { return m_read == m_write; }
+
+private:
+    std::uint8_t At(std::size_t offset) const { return m_storage[(m_read + offset) % kSize]; }
+    void Advance(std::size_t n) { m_read = (m_read + n) % kSize; }
+
+    std::array<std::uint8_t, kSize> m_storage{};
+    std::array<std::uint8_t, kScratchSize> m_scratch{};
+    std::size_t m_read = 0;
+    std::size_t m_write = 0;
+};
+
+}  // namespace sphyra

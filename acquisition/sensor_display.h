@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "sensor_record.h"
+
+namespace sphyra {
+
+// What frame application asks of the window: the waveform view's AddSample and
+// the sensor list's three row operations. Records passed here are valid only for
+// the duration of the call.
+class SensorDisplay {
+public:
+    virtual ~SensorDisplay() = default;
+    virtual void AddSample(std::uint16_t value) = 0;
+    virtual void AddSensorRow(const SensorRecord& record) = 0;
+    virtual void UpdateSensorRow(const SensorRecord& record) = 0;
+    virtual void SelectSensor(const SensorRecord& record) = 0;
+};
+
+}  // namespace sphyra

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "sample_ring.h"
+#include "tick.h"
+
+namespace sphyra {
+
+// What the monitor knows of one sensor address. Held by SensorTable; anything
+// that outlives a single call keeps the address, never a pointer to the record.
+struct SensorRecord {
+    std::uint8_t address = 0;
+    int gain = 0;
+    int battery = 0;
+    std::uint32_t interval = 0;  // ms between the last two frames
+    Tick lastTick = 0;           // 0: never heard
+    std::unique_ptr<SampleRing> history = std::make_unique<SampleRing>();
+};
+
+}  // namespace sphyra

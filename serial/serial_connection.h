@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "acquisition/sensor_acquisition.h"
+#include "acquisition/tick_clock.h"
+#include "serial/comm_control.h"
+#include "serial/port_settings_file.h"
+
+namespace sphyra {
+
+// What the Open/Close button did, for the window to show. `message`, when not
+// empty, goes into a plain modal message box.
+struct OpenCloseOutcome {
+    enum class Kind { Closed, Opened, Refused, Failed };
+    Kind kind = Kind::Refused;
+    std::string message;
+};
+
+// What one OnComm notification turned out to be.
+enum class CommNotice { Ignored, DataReceived, DeviceLost };
+
+// The connection logic between the Open/Close button, the port control, the
+// settings file and the acquisition core, free of any window so it can be tested
+// on its own. CommError from the control passes through to the caller.
+class SerialConnection {
+public:
+    SerialConnection(CommControl& comm, TickClock& clock, SensorAcquisition& acquisition,
+                     PortSettingsFile& settings);
+
+    bool OpenPort(int port, int baud, std::string* message = nullptr);
+    void ClosePort();
+    bool IsOpen() const;
+
+    // portIndex: the port combo's selection (0 = COM1), none when nothing is selected.
+    OpenCloseOutcome OnOpenClose(std::optional<int> portIndex, const std::string& baudText);
+
+    CommNotice OnCommEvent();
+
+private:
+    CommControl& m_comm;
+    TickClock& m_clock;
+    SensorAcquisition& m_acquisition;
+    PortSettingsFile& m_settings;
+};
+
+}  // namespace sphyra
