@@ -1,0 +1,280 @@
+#include "ui/wave_view.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QImage>
+#include <QPaintEvent>
+#include <QPixmap>
+#include <QRegion>
+#include <QScreen>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace sphyra {
+namespace {
+
+const QRgb kBackground = qRgb(0, 0, 192);
+const QRgb kGrid = qRgb(0, 0, 255);
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRect kValueRect(8, 4, 60, 20);
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    QDeadlineTimer deadline(10000);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Records the region of every paint the view receives.
+class PaintRecorder : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+            ++paints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    QRegion painted;
+    int paints = 0;
+};
+
+std::unique_ptr<CWaveView> ShowView(int width, int height) {
+    auto view = std::make_unique<CWaveView>();
+    view->resize(width, height);
+    view->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    EXPECT_TRUE(WaitUntil([&] { return view->width() == width && view->height() == height; }));
+    return view;
+}
+
+QImage Grab(CWaveView& view) {
+    return view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+int CountWhite(const QImage& image, const QRect& area) {
+    int white = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            white += image.pixel(x, y) == kWhite ? 1 : 0;
+        }
+    }
+    return white;
+}
+
+int CountWhiteOutsideValueRect(const QImage& image) {
+    return CountWhite(image, image.rect()) - CountWhite(image, kValueRect);
+}
+
+TEST(WaveViewTest, EmptyViewShowsBackgroundAndThreeGridLinesOnly) {
+    auto view = ShowView(1100, 300);
+    EXPECT_EQ(view->Count(), 0);
+    EXPECT_EQ(view->Capacity(), 1024);
+    const QImage image = Grab(*view);
+    const int y0 = 300 - 8;
+    for (int y = 0; y < image.height(); ++y) {
+        const bool grid = y == y0 || y == y0 - 128 || y == y0 - 256;
+        for (int x = 0; x < image.width(); ++x) {
+            ASSERT_EQ(image.pixel(x, y), grid ? kGrid : kBackground) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(view->ValueRect(), kValueRect);
+}
+
+TEST(WaveViewTest, ValuesLandOnTheirGridLines) {
+    auto view = ShowView(200, 400);
+    const int y0 = 400 - 8;
+    for (int v : {0, 0, 0, 128, 128, 128, 256, 256, 256, 300, 300}) {
+        view->AddSample(static_cast<std::uint16_t>(v));
+    }
+    const QImage image = Grab(*view);
+    for (int x = 0; x <= 2; ++x) {
+        EXPECT_EQ(image.pixel(x, y0), kWhite) << x;
+    }
+    // The rise from 0 to 128 between columns 2 and 3 switches column halfway up.
+    EXPECT_EQ(image.pixel(2, y0 - 64), kWhite);
+    EXPECT_EQ(image.pixel(3, y0 - 65), kWhite);
+    EXPECT_EQ(image.pixel(4, y0 - 128), kWhite);
+    EXPECT_EQ(image.pixel(4, y0 - 127), kBackground);
+    EXPECT_EQ(image.pixel(4, y0 - 129), kBackground);
+    EXPECT_EQ(image.pixel(4, y0), kGrid);
+    EXPECT_EQ(image.pixel(7, y0 - 256), kWhite);
+    EXPECT_EQ(image.pixel(9, y0 - 300), kWhite);
+    // The last point ends the last segment, which leaves its end pixel out.
+    EXPECT_EQ(image.pixel(10, y0 - 300), kBackground);
+}
+
+TEST(WaveViewTest, SampleBeyondCapacityRestartsTheSweepAtTheLeft) {
+    auto view = ShowView(1100, 300);
+    const int y0 = 300 - 8;
+    for (int i = 0; i < 1024; ++i) {
+        view->AddSample(100);
+    }
+    EXPECT_EQ(Grab(*view).pixel(1022, y0 - 100), kWhite);
+
+    PaintRecorder recorder;
+    view->installEventFilter(&recorder);
+    view->AddSample(200);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.paints > 0; }));
+    view->removeEventFilter(&recorder);
+    EXPECT_EQ(recorder.painted, QRegion(view->rect()));
+
+    EXPECT_EQ(view->Count(), 1);
+    EXPECT_EQ(view->Sample(0), 200);
+    QImage image = Grab(*view);
+    EXPECT_EQ(CountWhiteOutsideValueRect(image), 0);
+    EXPECT_GT(CountWhite(image, kValueRect), 0);
+
+    view->AddSample(200);
+    image = Grab(*view);
+    EXPECT_EQ(image.pixel(0, y0 - 200), kWhite);
+    EXPECT_EQ(image.pixel(1022, y0 - 100), kBackground);
+}
+
+TEST(WaveViewTest, SetSamplesKeepsTheOldestThatFit) {
+    auto view = ShowView(900, 300);
+    ASSERT_EQ(view->Capacity(), 900);
+    std::vector<std::uint16_t> history(2047);
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        history[i] = i < 900 ? 40 : 220;
+    }
+    view->AddSample(7);
+    view->SetSamples(history.data(), static_cast<int>(history.size()));
+    EXPECT_EQ(view->Count(), 900);
+    EXPECT_EQ(view->Sample(0), 40);
+    EXPECT_EQ(view->Sample(899), 40);
+
+    const QImage image = Grab(*view);
+    const int y0 = 300 - 8;
+    for (int x = 0; x < 899; ++x) {
+        ASSERT_EQ(image.pixel(x, y0 - 40), kWhite) << x;
+    }
+    EXPECT_EQ(CountWhite(image, QRect(0, y0 - 220, 900, 1)), 0);
+    EXPECT_EQ(view->SegmentsInLastPaint(), 899);
+
+    view->SetSamples(history.data(), 0);
+    EXPECT_EQ(view->Count(), 0);
+    view->SetSamples(nullptr, 5);
+    EXPECT_EQ(view->Count(), 0);
+}
+
+TEST(WaveViewTest, ShrinkingBelowTheCountRestartsOnTheNextSample) {
+    auto view = ShowView(1100, 300);
+    for (int i = 0; i < 600; ++i) {
+        view->AddSample(static_cast<std::uint16_t>(i % 200));
+    }
+    view->resize(400, 300);
+    ASSERT_TRUE(WaitUntil([&] { return view->Capacity() == 400; }));
+    EXPECT_EQ(view->Count(), 600);
+    // Only what fits is drawn; the read-out still shows the latest value.
+    const QImage image = Grab(*view);
+    EXPECT_EQ(view->SegmentsInLastPaint(), 399);
+    EXPECT_GT(CountWhite(image, kValueRect), 0);
+
+    view->AddSample(50);
+    EXPECT_EQ(view->Count(), 1);
+    EXPECT_EQ(view->Sample(0), 50);
+}
+
+TEST(WaveViewTest, ReadoutStaysInsideItsBox) {
+    auto view = ShowView(300, 300);
+    const int y0 = 300 - 8;
+    for (int i = 0; i < 100; ++i) {
+        view->AddSample(0);
+    }
+    view->AddSample(65535);  // the widest value, far above the view
+    const QImage image = Grab(*view);
+    EXPECT_GT(CountWhite(image, kValueRect), 20);
+    // Apart from the read-out, white only on the baseline and in the final rise.
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == kWhite && !kValueRect.contains(x, y)) {
+                ASSERT_TRUE(y == y0 || x == 99) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_EQ(image.pixel(99, 0), kWhite);
+}
+
+TEST(WaveViewTest, NewSampleRepaintsOnlyTheReadoutAndANarrowStrip) {
+    auto view = ShowView(1100, 300);
+    std::vector<std::uint16_t> history(500);
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        history[i] = static_cast<std::uint16_t>(i % 250);
+    }
+    view->SetSamples(history.data(), static_cast<int>(history.size()));
+    ASSERT_TRUE(WaitUntil([&] { return view->SegmentsInLastPaint() == 499; }));
+
+    PaintRecorder recorder;
+    view->installEventFilter(&recorder);
+    view->AddSample(100);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.paints > 0; }));
+    QCoreApplication::processEvents();
+    view->removeEventFilter(&recorder);
+
+    // Count 501: the new segment runs from column 499 to 500.
+    const QRegion allowed = QRegion(kValueRect) + QRegion(QRect(499, 0, 4, 300));
+    EXPECT_TRUE((recorder.painted - allowed).isEmpty()) << recorder.painted.boundingRect().width();
+    EXPECT_TRUE(recorder.painted.contains(QRect(499, 0, 4, 300)));
+    EXPECT_GE(view->SegmentsInLastPaint(), 1);
+    EXPECT_LE(view->SegmentsInLastPaint(), 6);
+}
+
+TEST(WaveViewTest, NarrowStripPaintDrawsAHandfulOfSegments) {
+    auto view = ShowView(1100, 300);
+    std::vector<std::uint16_t> history(1024, 60);
+    view->SetSamples(history.data(), 1024);
+    view->repaint();
+    EXPECT_EQ(view->SegmentsInLastPaint(), 1023);
+    view->repaint(QRect(500, 0, 5, 300));
+    EXPECT_EQ(view->SegmentsInLastPaint(), 6);
+}
+
+TEST(WaveViewTest, IncrementalRepaintsAddUpToAFullPaint) {
+    auto view = ShowView(320, 300);
+    for (int i = 0; i < 300; ++i) {
+        // A pulse-like shape with steep edges, fed one sample per event-loop turn.
+        const int phase = i % 60;
+        const int value = phase < 5 ? 30 + phase * 45 : std::max(30, 255 - (phase - 5) * 6);
+        view->AddSample(static_cast<std::uint16_t>(value));
+        QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    QScreen* screen = view->screen();
+    ASSERT_NE(screen, nullptr);
+    const QImage onScreen =
+        screen->grabWindow(view->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(onScreen.size(), view->size());
+    EXPECT_EQ(onScreen, Grab(*view));
+}
+
+TEST(WaveViewTest, ClearSamplesEmptiesWithoutRepainting) {
+    auto view = ShowView(400, 300);
+    std::vector<std::uint16_t> history(50, 90);
+    view->SetSamples(history.data(), 50);
+    ASSERT_TRUE(WaitUntil([&] { return view->SegmentsInLastPaint() == 49; }));
+
+    PaintRecorder recorder;
+    view->installEventFilter(&recorder);
+    view->ClearSamples();
+    QCoreApplication::processEvents();
+    view->removeEventFilter(&recorder);
+    EXPECT_EQ(recorder.paints, 0);
+    EXPECT_EQ(view->Count(), 0);
+    for (int i = 0; i < CWaveView::kMaxSamples; ++i) {
+        ASSERT_EQ(view->Sample(i), 0);
+    }
+}
+
+}  // namespace
+}  // namespace sphyra

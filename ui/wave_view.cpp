@@ -1,0 +1,152 @@
+#include "ui/wave_view.h"
+
+#include <QColor>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QResizeEvent>
+#include <QString>
+
+#include <algorithm>
+
+namespace sphyra {
+
+namespace {
+
+const QColor kBackgroundColor(0, 0, 192);
+const QColor kGridColor(0, 0, 255);
+const QColor kTraceColor(255, 255, 255);
+const QColor kReadoutColor(255, 255, 255);
+
+// The read-out box, from (8, 4) up to but excluding (68, 24).
+const QRect kValueRect(8, 4, 60, 20);
+
+constexpr int kReadoutPixelSize = 16;
+
+// The trace's value scale puts the grid 128 units apart.
+constexpr int kGridSpacing = 128;
+
+QFont MakeReadoutFont() {
+    QFont font;
+    // The first face is the one the readout was designed around; the others are CJK
+    // faces likely to be installed where it is not.
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(kReadoutPixelSize);
+    font.setWeight(QFont::Bold);
+    // Crisp glyphs keep the read-out in the two colours of the view.
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+}  // namespace
+
+CWaveView::CWaveView(QWidget* parent) : QWidget(parent), m_readoutFont(MakeReadoutFont()) {
+    // paintEvent covers every exposed pixel itself.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    ClearSamples();
+}
+
+void CWaveView::AddSample(std::uint16_t value) {
+    if (m_count >= m_capacity) {
+        update();
+        m_count = 0;
+    }
+    // A view narrower than one sample still holds the value it was given.
+    m_samples[static_cast<std::size_t>(m_count)] = value;
+    ++m_count;
+
+    update(kValueRect);
+    const WaveGeometry::Span columns = Geometry().DirtyColumns(m_count);
+    update(QRect(columns.first, 0, columns.last - columns.first + 1, height()));
+}
+
+void CWaveView::SetSamples(const std::uint16_t* samples, int n) {
+    m_count = 0;
+    if (samples != nullptr) {
+        const int kept = std::min({n, m_capacity, kMaxSamples});
+        for (int i = 0; i < kept; ++i) {
+            m_samples[static_cast<std::size_t>(i)] = samples[i];
+        }
+        m_count = std::max(0, kept);
+    }
+    update();
+}
+
+void CWaveView::ClearSamples() {
+    m_count = 0;
+    m_samples.fill(0);
+}
+
+std::uint16_t CWaveView::Sample(int index) const {
+    if (index < 0 || index >= kMaxSamples) {
+        return 0;
+    }
+    return m_samples[static_cast<std::size_t>(index)];
+}
+
+void CWaveView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_capacity = WaveGeometry::CapacityForWidth(width(), m_xScale);
+}
+
+WaveGeometry CWaveView::Geometry() const {
+    return WaveGeometry(m_xScale, m_yScale, width(), height());
+}
+
+void CWaveView::paintEvent(QPaintEvent* event) {
+    m_valueRect = kValueRect;
+    m_segmentsInLastPaint = 0;
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+
+    // Work rectangle by rectangle, so a narrow strip costs a handful of segments even when
+    // the region also holds the read-out box further left.
+    const QRegion& region = event->region();
+    const WaveGeometry geometry = Geometry();
+    const int y0 = geometry.Baseline();
+    std::vector<WaveGeometry::Area> areas;
+    for (const QRect& rect : region) {
+        painter.fillRect(rect, kBackgroundColor);
+        for (int y : {y0 - 2 * kGridSpacing, y0 - kGridSpacing, y0}) {
+            if (y >= rect.top() && y <= rect.bottom()) {
+                painter.fillRect(QRect(rect.left(), y, rect.width(), 1), kGridColor);
+            }
+        }
+        areas.push_back({{rect.left(), rect.right()}, {rect.top(), rect.bottom()}});
+    }
+
+    PaintTrace(painter, geometry, areas);
+
+    if (m_count > 0 && region.intersects(m_valueRect)) {
+        PaintReadout(painter);
+    }
+}
+
+void CWaveView::PaintTrace(QPainter& painter, const WaveGeometry& geometry,
+                           const std::vector<WaveGeometry::Area>& areas) {
+    const int points = std::min(m_count, m_capacity);
+    auto fillRun = [&painter](const WaveGeometry::Run& run) {
+        painter.fillRect(QRect(run.x, run.y, run.width, run.height), kTraceColor);
+    };
+    for (int i : geometry.SegmentsToPaint(areas, m_samples.data(), points)) {
+        const WaveGeometry::Segment s = geometry.SegmentAt(i, m_samples.data());
+        WaveGeometry::ForEachLineRun(s.x1, s.y1, s.x2, s.y2, fillRun);
+        ++m_segmentsInLastPaint;
+    }
+}
+
+void CWaveView::PaintReadout(QPainter& painter) {
+    painter.save();
+    painter.setFont(m_readoutFont);
+    painter.setPen(kReadoutColor);
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(kBackgroundColor);
+    const std::uint16_t latest = m_samples[static_cast<std::size_t>(m_count - 1)];
+    painter.drawText(m_valueRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     QString::number(latest));
+    painter.restore();
+}
+
+}  // namespace sphyra

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "ui/wave_geometry.h"
+
+class QPainter;
+
+namespace sphyra {
+
+// Draws the selected sensor's samples as a sweeping trace: new samples extend the trace
+// to the right and, once it has crossed the view, the view clears and starts again at
+// the left. Holds its own copy of at most 1024 samples, one per horizontal pixel.
+class CWaveView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxSamples = WaveGeometry::kMaxSamples;
+
+    explicit CWaveView(QWidget* parent = nullptr);
+
+    // Appends one sample and repaints only the read-out and a narrow strip around it,
+    // or the whole view when the sweep starts over.
+    void AddSample(std::uint16_t value);
+
+    // Replaces the contents with the first samples of `samples`; when there are more
+    // than fit, the oldest ones are kept.
+    void SetSamples(const std::uint16_t* samples, int n);
+
+    // Empties the view without repainting it.
+    void ClearSamples();
+
+    int Count() const { return m_count; }
+    int Capacity() const { return m_capacity; }
+    std::uint16_t Sample(int index) const;
+    // Where the latest value was printed by the most recent paint; empty before it.
+    QRect ValueRect() const { return m_valueRect; }
+    // Trace segments drawn by the most recent paint, to show a partial repaint stays cheap.
+    int SegmentsInLastPaint() const { return m_segmentsInLastPaint; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    WaveGeometry Geometry() const;
+    void PaintTrace(QPainter& painter, const WaveGeometry& geometry,
+                    const std::vector<WaveGeometry::Area>& areas);
+    void PaintReadout(QPainter& painter);
+
+    float m_xScale = 1.0F;
+    float m_yScale = 1.0F;
+    int m_count = 0;
+    int m_capacity = kMaxSamples;
+    std::array<std::uint16_t, kMaxSamples> m_samples{};
+    QRect m_valueRect;
+
+    QFont m_readoutFont;
+    int m_segmentsInLastPaint = 0;
+};
+
+}  // namespace sphyra
