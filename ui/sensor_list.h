@@ -1,16 +1,21 @@
 #pragma once
 
-// Contract between the main window and the sensor list; the implementation is
-// being written alongside the window.
+// The sensor list as the main window sees it.
 
+#include <QIcon>
 #include <QObject>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "acquisition/sensor_acquisition.h"
 #include "acquisition/tick_clock.h"
 
+class QEvent;
 class QGroupBox;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 
 namespace sphyra {
 
@@ -23,11 +28,11 @@ class SensorList : public QObject {
     Q_OBJECT
 public:
     struct Readouts {
-        QLineEdit* address = nullptr;   // 1009
-        QLineEdit* interval = nullptr;  // 1011
-        QLineEdit* gain = nullptr;      // 1004
-        QLineEdit* battery = nullptr;   // 1006
-        QGroupBox* waveGroup = nullptr; // 1039
+        QLineEdit* address = nullptr;    // 1009
+        QLineEdit* interval = nullptr;   // 1011
+        QLineEdit* gain = nullptr;       // 1004
+        QLineEdit* battery = nullptr;    // 1006
+        QGroupBox* waveGroup = nullptr;  // 1039
     };
 
     SensorList(QListWidget* list, CWaveView* view, Readouts readouts,
@@ -40,6 +45,30 @@ public:
 
     // Run by the window's timer when automatic purging is on.
     void PurgeOfflineSensors();
+
+    // A sensor silent for longer than this is dropped by the purge.
+    static constexpr std::uint32_t kOfflineMs = 30000;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ConfigureList();
+    void UpdateGrid();
+    void ApplyLabel(QListWidgetItem* item, const SensorRecord& record);
+    void ShowReadouts(const SensorRecord& record);
+    int SelectedRow() const;
+    std::optional<std::uint8_t> RowAddress(int row) const;
+    void OnListClicked();
+    // True when the key has been dealt with in full and the list must not see it.
+    bool OnListKey(int key);
+
+    QListWidget* m_list;
+    CWaveView* m_view;
+    Readouts m_readouts;
+    SensorAcquisition& m_acquisition;
+    const TickClock& m_clock;
+    std::vector<QIcon> m_images;
 };
 
 }  // namespace sphyra
