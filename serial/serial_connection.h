@@ -36,7 +36,19 @@ public:
     // portIndex: the port combo's selection (0 = COM1), none when nothing is selected.
     OpenCloseOutcome OnOpenClose(std::optional<int> portIndex, const std::string& baudText);
 
+    // kCommEvReceive: takes the waiting bytes (never more than the receive ring
+    // has room for), appends them to the ring and applies every complete frame.
+    // kCommEvDeviceLost: nothing is read; the port already reads closed.
     CommNotice OnCommEvent();
+
+    // The baud text as a signed integer: leading digits only, "abc" is 0.
+    static int ParseBaud(const std::string& text);
+
+    // The operator's messages.
+    static constexpr const char* kPortNumberError = "端口号错误!";
+    static constexpr const char* kChoosePort = "请选择通信端口号!";
+    static constexpr const char* kBadBaud = "请输入正确的波特率!";
+    static constexpr const char* kOpenFailed = "通信端口打开失败!";
 
 private:
     CommControl& m_comm;

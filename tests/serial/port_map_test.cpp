@@ -1,0 +1,61 @@
+#include "serial/port_map.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/serial/temp_dir.h"
+
+namespace sphyra {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+TEST(PortMapTest, SortsUsbThenAcmThenTheRestWithNumbersInOrder) {
+    std::vector<std::string> devices = {"/dev/ttyS10",   "/dev/ttyACM1", "/dev/ttyS2",
+                                        "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyUSB2",
+                                        "/dev/ttyS0",    "/dev/ttyUSB2"};
+    PortMap::SortPorts(devices);
+    EXPECT_EQ(devices, (std::vector<std::string>{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0",
+                                                 "/dev/ttyACM1", "/dev/ttyS0", "/dev/ttyS2",
+                                                 "/dev/ttyS10"}));
+}
+
+TEST(PortMapTest, PortsSectionOverridesTheListAndEveryCallLooksAgain) {
+    TempDir dir;
+    const auto ini = dir / "sphyra.ini";
+    WriteFile(ini, "[Main]\nCommPort=2\n[Ports]\ncom2 = /dev/custom\n");
+    std::vector<std::string> present = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    PortMap map(ini, [&] { return present; });
+
+    EXPECT_EQ(map.DeviceFor(1), "/dev/ttyUSB0");
+    EXPECT_EQ(map.DeviceFor(2), "/dev/custom");
+    EXPECT_EQ(map.DeviceFor(3), "");
+    EXPECT_EQ(map.DeviceFor(0), "");
+    EXPECT_EQ(map.DeviceFor(17), "");
+
+    // An adapter plugged in, and the operator's edit, both count at once.
+    present.push_back("/dev/ttyACM0");
+    EXPECT_EQ(map.DeviceFor(2), "/dev/custom");
+    WriteFile(ini, "[Ports]\nCOM3=/tmp/link\n");
+    EXPECT_EQ(map.DeviceFor(2), "/dev/ttyACM0");
+    EXPECT_EQ(map.DeviceFor(3), "/tmp/link");
+}
+
+TEST(PortMapTest, ChoicesLabelEachNumberWithItsDevice) {
+    TempDir dir;
+    WriteFile(dir / "a.ini", "[Ports]\nCOM3=/tmp/sim/link\n");
+    PortMap map(dir / "a.ini", [] { return std::vector<std::string>{"/dev/ttyUSB0"}; });
+    const auto choices = map.Choices();
+    ASSERT_EQ(choices.size(), 16u);
+    EXPECT_EQ(choices[0].number, 1);
+    EXPECT_EQ(choices[0].device, "/dev/ttyUSB0");
+    EXPECT_EQ(choices[0].label, "COM1 (ttyUSB0)");
+    EXPECT_EQ(choices[1].label, "COM2");
+    EXPECT_EQ(choices[2].label, "COM3 (/tmp/sim/link)");
+    EXPECT_EQ(choices[15].number, 16);
+    EXPECT_EQ(choices[15].device, "");
+    EXPECT_EQ(PortMap::Label(4, "/dev/pts/7"), "COM4 (pts/7)");
+}
+
+}  // namespace
+}  // namespace sphyra
