@@ -14,8 +14,10 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
     if (record->battery != battery) changed = true;
     record->battery = battery;
 
+    // A sensor already in the table has been heard before, even if that was at
+    // tick 0 (which the counter passes every 49.7 days), so its interval counts.
     const Tick now = m_clock.NowTick();
-    if (record->lastTick != 0) {
+    if (!isNew) {
         const std::uint32_t interval = now - record->lastTick;
         if (interval != record->interval) changed = true;
         record->interval = interval;
@@ -31,7 +33,7 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
             if (displayed) m_display.AddSample(filtered);
         }
     } else {
-        for (int i = 0; i < sampleCount; ++i) history.PushSample(samples[i]);
+        history.PushSamples({samples, sampleCount});
         if (displayed)
             for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
     }

@@ -1,22 +1,38 @@
 #include "receive_ring.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace sphyra {
 
 void ReceiveRing::AppendReceived(const std::uint8_t* bytes, std::size_t n) {
     if (bytes == nullptr || n == 0) return;
-    bool overflow = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        m_storage[m_write] = bytes[i];
-        m_write = (m_write + 1) % kSize;
-        if (m_write == m_read) overflow = true;
+    // Overflow is judged against the whole batch, and the read position is moved
+    // once afterwards: that keeps exactly the newest kSize - 1 bytes however far
+    // the batch overran.
+    const bool overflow = n > kSize - 1 - Available();
+    // One span up to the end of storage, then on from its start; a batch longer
+    // than the storage laps it and leaves its newest bytes, as storing them one
+    // by one would.
+    while (n > 0) {
+        const std::size_t span = std::min(n, kSize - m_write);
+        std::memcpy(m_storage.data() + m_write, bytes, span);
+        m_write = (m_write + span) & kMask;
+        bytes += span;
+        n -= span;
     }
-    // Moving the read position once, after the batch, keeps exactly the newest
-    // kSize - 1 bytes however far the batch overran.
-    if (overflow) m_read = (m_write + 1) % kSize;
+    if (overflow) m_read = (m_write + 1) & kMask;
 }
 
 std::size_t ReceiveRing::Available() const {
-    return m_write >= m_read ? m_write - m_read : kSize - m_read + m_write;
+    return (m_write - m_read) & kMask;
+}
+
+void ReceiveRing::CopyOut(std::size_t n) {
+    const std::size_t beforeEnd = std::min(n, kSize - m_read);
+    std::memcpy(m_scratch.data(), m_storage.data() + m_read, beforeEnd);
+    std::memcpy(m_scratch.data() + beforeEnd, m_storage.data(), n - beforeEnd);
+    Advance(n);
 }
 
 void ReceiveRing::ParseReceiveRing(FrameSink& sink) {
@@ -36,8 +52,7 @@ void ReceiveRing::ParseReceiveRing(FrameSink& sink) {
             Advance(2);
             continue;
         }
-        for (std::size_t i = 0; i < frameSize; ++i) m_scratch[i] = At(i);
-        Advance(frameSize);
+        CopyOut(frameSize);
         const int summed = static_cast<int>(frameSize) - 1;
         if (Checksum8(m_scratch.data(), summed) != m_scratch[frameSize - 1]) continue;
 

@@ -16,6 +16,8 @@ class ReceiveRing {
 public:
     static constexpr std::size_t kSize = 2048;
     static constexpr std::size_t kScratchSize = 1024;
+    static_assert((kSize & (kSize - 1)) == 0, "positions wrap by masking");
+    static_assert(kScratchSize >= static_cast<std::size_t>(kMaxFrameSize));
 
     void AppendReceived(const std::uint8_t* bytes, std::size_t n);
 
@@ -27,8 +29,12 @@ public:
     bool Empty() const { return m_read == m_write; }
 
 private:
-    std::uint8_t At(std::size_t offset) const { return m_storage[(m_read + offset) % kSize]; }
-    void Advance(std::size_t n) { m_read = (m_read + n) % kSize; }
+    static constexpr std::size_t kMask = kSize - 1;
+
+    std::uint8_t At(std::size_t offset) const { return m_storage[(m_read + offset) & kMask]; }
+    void Advance(std::size_t n) { m_read = (m_read + n) & kMask; }
+    // Moves the next `n` bytes into the scratch buffer.
+    void CopyOut(std::size_t n);
 
     std::array<std::uint8_t, kSize> m_storage{};
     std::array<std::uint8_t, kScratchSize> m_scratch{};
