@@ -23,6 +23,7 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
         record->interval = interval;
     }
     record->lastTick = now;
+    ++record->frames;
 
     const bool displayed = m_selected == address;
     SampleRing& history = *record->history;

@@ -64,6 +64,7 @@ TEST_F(FrameApplierTest, SecondFrameSetsTheIntervalAndRefreshesTheRow) {
     Apply(5, 10, 90, {0x11, 0x12});
 
     EXPECT_EQ(m_table.FindSensor(5)->lastTick, 1040u);
+    EXPECT_EQ(m_table.FindSensor(5)->frames, 2u);
     EXPECT_THAT(TakeCalls(), ElementsAre("AddSample 17", "AddSample 18",
                                          "UpdateSensorRow 5 gain 10 battery 90 interval 40"));
     EXPECT_EQ(History(5), " 16 17 18");
