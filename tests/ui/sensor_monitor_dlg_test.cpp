@@ -1,0 +1,363 @@
+#include "ui/sensor_monitor_dlg.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <array>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "acquisition/tick_clock.h"
+#include "tests/ui/modal_catcher.h"
+#ifndef _WIN32
+#include "tests/ui/pty_pair.h"
+#endif
+#include "ui/port_combo.h"
+#include "ui/wave_view.h"
+
+namespace sphyra {
+namespace {
+
+using test::ModalCatcher;
+#ifndef _WIN32
+using test::PtyPair;
+#endif
+
+// One wire frame: sync pair, address, gain, battery, spare byte, count, samples, checksum.
+std::vector<std::uint8_t> MakeFrame(std::uint8_t address, std::uint8_t gain, std::uint8_t battery,
+                                    std::initializer_list<std::uint8_t> samples) {
+    std::vector<std::uint8_t> frame{
+        0xF0, 0xC0, address, gain, battery, 0, static_cast<std::uint8_t>(samples.size())};
+    for (const std::uint8_t sample : samples) frame.push_back(sample);
+    unsigned sum = 0;
+    for (const std::uint8_t byte : frame) sum += byte;
+    frame.push_back(static_cast<std::uint8_t>(sum & 0xFFU));
+    return frame;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_settingsPath = m_dir.filePath(QStringLiteral("sphyra.ini")).toStdString();
+    }
+
+    void WriteSettings(const std::string& text) {
+        QFile file(QString::fromStdString(m_settingsPath.string()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+
+    std::string ReadSettings() const {
+        QFile file(QString::fromStdString(m_settingsPath.string()));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return file.readAll().toStdString();
+    }
+
+    std::unique_ptr<CSensorMonitorDlg> MakeWindow() {
+        return std::make_unique<CSensorMonitorDlg>(m_settingsPath, &m_clock);
+    }
+
+#ifndef _WIN32
+    // Maps COM1 to the pty and opens it with the Open button.
+    void OpenOverPty(CSensorMonitorDlg& window, const PtyPair& pty) {
+        ASSERT_TRUE(pty.Ok());
+        window.Controls().port->setCurrentIndex(0);
+        window.Controls().openClose->click();
+        ASSERT_TRUE(window.Comm().GetPortOpen());
+    }
+#endif
+
+    QTemporaryDir m_dir;
+    std::filesystem::path m_settingsPath;
+    ManualTickClock m_clock{1};
+};
+
+TEST_F(WindowTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
+    auto window = MakeWindow();
+    const MonitorControls& c = window->Controls();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("启星无线红外脉搏传感器"));
+    EXPECT_EQ(c.port->currentIndex(), 0);
+    EXPECT_EQ(c.port->itemText(0).left(4), QStringLiteral("COM1"));
+    EXPECT_EQ(c.baud->currentText(), QStringLiteral("115200"));
+    EXPECT_EQ(c.list->count(), 0);
+    EXPECT_EQ(window->WaveView()->Count(), 0);
+    EXPECT_EQ(c.openClose->text(), QStringLiteral("打开"));
+    EXPECT_TRUE(c.prompt->text().isEmpty());
+    EXPECT_FALSE(window->Comm().GetPortOpen());
+    // Reading the settings never creates the file.
+    EXPECT_FALSE(std::filesystem::exists(m_settingsPath));
+}
+
+TEST_F(WindowTest, PortOutsideTheListLeavesNoSelectionAndOpenAsksForOne) {
+    WriteSettings("[Main]\nCommPort=20\nCommBaud=57600\n");
+    auto window = MakeWindow();
+    EXPECT_EQ(window->Controls().port->currentIndex(), -1);
+    EXPECT_EQ(window->Controls().baud->currentText(), QStringLiteral("57600"));
+
+    ModalCatcher catcher;
+    window->Controls().openClose->click();
+    ASSERT_EQ(catcher.Boxes().size(), 1U);
+    const ModalCatcher::Seen& box = catcher.Boxes().front();
+    EXPECT_EQ(box.text, QStringLiteral("请选择通信端口号!"));
+    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(box.title, QCoreApplication::applicationName());
+    EXPECT_EQ(window->Controls().openClose->text(), QStringLiteral("打开"));
+    EXPECT_TRUE(window->Controls().port->isEnabled());
+}
+
+#ifndef _WIN32  // pseudo-terminals stand in for the serial adapter
+TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
+    PtyPair pty;
+    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
+    auto window = MakeWindow();
+    ModalCatcher catcher;
+    OpenOverPty(*window, pty);
+    const MonitorControls& c = window->Controls();
+    EXPECT_EQ(c.openClose->text(), QStringLiteral("关闭"));
+    EXPECT_FALSE(c.port->isEnabled());
+    EXPECT_EQ(PortSettingsFile(m_settingsPath).ReadPortSettings().port, 1);
+    EXPECT_EQ(PortSettingsFile(m_settingsPath).ReadPortSettings().baud, 115200);
+
+    // Bytes on the line reach the list and, for the first sensor, the view.
+    ASSERT_TRUE(pty.Write(MakeFrame(5, 3, 90, {10, 20, 30})));
+    ASSERT_TRUE(WaitFor([&] { return c.list->count() == 1; }));
+    EXPECT_EQ(window->WaveView()->Count(), 3);
+    EXPECT_EQ(window->WaveView()->Sample(2), 30);
+
+    c.openClose->click();
+    EXPECT_EQ(c.openClose->text(), QStringLiteral("打开"));
+    EXPECT_FALSE(c.port->isEnabled());
+    EXPECT_FALSE(window->Comm().GetPortOpen());
+    EXPECT_TRUE(catcher.Boxes().empty());
+}
+#endif
+
+TEST_F(WindowTest, APortThatCannotBeOpenedIsReportedWithAStopBox) {
+    const std::string missing = m_dir.filePath(QStringLiteral("no-such-tty")).toStdString();
+    WriteSettings("[Ports]\nCOM1=" + missing + "\n");
+    auto window = MakeWindow();
+    ModalCatcher catcher;
+    window->Controls().openClose->click();
+
+    ASSERT_EQ(catcher.Boxes().size(), 1U);
+    EXPECT_EQ(catcher.Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(catcher.Boxes()[0].text.isEmpty());
+    EXPECT_EQ(catcher.Boxes()[0].title, QCoreApplication::applicationName());
+    // The rest of the handler did not run.
+    EXPECT_EQ(window->Controls().openClose->text(), QStringLiteral("打开"));
+    EXPECT_TRUE(window->Controls().port->isEnabled());
+    EXPECT_EQ(ReadSettings().find("CommPort"), std::string::npos);
+}
+
+TEST_F(WindowTest, EnterAndEscapeChangeNothing) {
+    auto window = MakeWindow();
+    window->show();
+    for (QWidget* target : std::array<QWidget*, 3>{
+             window->Controls().list, window->Controls().autoPurge, window->Controls().gain}) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(target, Qt::Key_Escape);
+    }
+    window->accept();
+    window->reject();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->IsShutDown());
+    EXPECT_FALSE(window->Controls().autoPurge->isChecked());
+}
+
+#ifndef _WIN32
+TEST_F(WindowTest, ExitClosesThePortBeforeTheWindowGoesAway) {
+    PtyPair pty;
+    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
+    auto window = MakeWindow();
+    window->show();
+    OpenOverPty(*window, pty);
+    window->Controls().exit->click();
+    EXPECT_TRUE(window->IsShutDown());
+    EXPECT_FALSE(window->Comm().GetPortOpen());
+    EXPECT_FALSE(window->isVisible());
+}
+#endif
+
+#ifndef _WIN32
+TEST_F(WindowTest, TheCloseButtonEndsTheWindowLikeExit) {
+    PtyPair pty;
+    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
+    auto window = MakeWindow();
+    window->show();
+    OpenOverPty(*window, pty);
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(window->IsShutDown());
+    EXPECT_FALSE(window->Comm().GetPortOpen());
+}
+#endif
+
+#ifndef _WIN32
+TEST_F(WindowTest, LosingTheDeviceResetsTheButtonAndSaysSoWithoutABox) {
+    PtyPair pty;
+    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
+    auto window = MakeWindow();
+    ModalCatcher catcher;
+    OpenOverPty(*window, pty);
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitFor([&] { return !window->Comm().GetPortOpen(); }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return window->Controls().prompt->text() == QStringLiteral("通信端口已断开!"); }));
+    EXPECT_EQ(window->Controls().openClose->text(), QStringLiteral("打开"));
+    EXPECT_TRUE(catcher.Boxes().empty());
+}
+#endif
+
+TEST_F(WindowTest, ViewCoversTheFrameUntilASizeChangeThenSitsTwoPixelsInside) {
+    auto window = MakeWindow();
+    const QRect frame = window->Controls().waveFrame->geometry();
+    EXPECT_EQ(window->WaveView()->geometry(), frame);
+    EXPECT_EQ(window->WaveView()->objectName(), QStringLiteral("100"));
+    window->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->WaveView()->geometry(), frame);
+
+    window->showMinimized();
+    window->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->WaveView()->geometry(), frame.adjusted(2, 2, -2, -2));
+    EXPECT_TRUE(window->WaveView()->isVisible());
+}
+
+TEST_F(WindowTest, PurgeRunsAtMostOnceEvery5000msWhileTicked) {
+    auto window = MakeWindow();
+    window->OnTimer();
+    m_clock.Set(9000);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 0U);  // not ticked
+
+    window->Controls().autoPurge->setChecked(true);
+    ASSERT_TRUE(window->AutoPurgeEnabled());
+    m_clock.Set(4999);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 0U);
+    m_clock.Set(5000);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 0U);
+    m_clock.Set(5001);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 5001U);
+    m_clock.Set(10001);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 5001U);
+    m_clock.Set(10002);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 10002U);
+
+    // Across the 32-bit wrap: 16 ms later is not 5000 ms later.
+    m_clock.Set(0xFFFFFF00U);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 0xFFFFFF00U);
+    m_clock.Set(0xFFFFFF10U);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 0xFFFFFF00U);
+    m_clock.Set(0x00001290U);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 0x00001290U);
+
+    window->Controls().autoPurge->setChecked(false);
+    m_clock.Set(0x00009000U);
+    window->OnTimer();
+    EXPECT_EQ(window->LastPurgeTick(), 0x00001290U);
+}
+
+TEST_F(WindowTest, TheTimerPurgesSilentSensors) {
+    auto window = MakeWindow();
+    const auto frame = MakeFrame(7, 1, 80, {1, 2});
+    window->Acquisition().Receive(frame.data(), frame.size());
+    ASSERT_EQ(window->Controls().list->count(), 1);
+
+    window->Controls().autoPurge->setChecked(true);
+    m_clock.Advance(30001);
+    // The 50 ms timer does the rest.
+    ASSERT_TRUE(WaitFor([&] { return window->Controls().list->count() == 0; }));
+    EXPECT_EQ(window->Acquisition().Table().Size(), 0U);
+    EXPECT_EQ(window->LastPurgeTick(), m_clock.NowTick());
+}
+
+TEST_F(WindowTest, AboutIsOfferedOnTheBackgroundAndOpensTheAboutBox) {
+    auto window = MakeWindow();
+    window->show();
+    auto* about = window->findChild<QAction*>(QStringLiteral("aboutAction"));
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->text(), QStringLiteral("关于 Sphyra(&A)..."));
+
+    ModalCatcher catcher;
+    const QPoint spot(window->width() - 10, window->height() - 60);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, spot, window->mapToGlobal(spot));
+    QCoreApplication::sendEvent(window.get(), &event);
+    ASSERT_EQ(catcher.Boxes().size(), 1U);
+    EXPECT_EQ(catcher.Boxes()[0].className, QStringLiteral("QMenu"));
+    EXPECT_EQ(catcher.Boxes()[0].actions, QStringList{about->text()});
+
+    about->trigger();
+    ASSERT_EQ(catcher.Boxes().size(), 2U);
+    EXPECT_EQ(catcher.Boxes()[1].className, QStringLiteral("sphyra::CAboutDlg"));
+    EXPECT_EQ(catcher.Boxes()[1].title, QStringLiteral("关于 Sphyra"));
+}
+
+TEST_F(WindowTest, TickingSoftwareFilterRunsSamplesThroughTheFilterLibrary) {
+    auto window = MakeWindow();
+    // The suite puts a stand-in QXFilter on the library path.
+    ASSERT_TRUE(window->FilterAvailable());
+    QCheckBox* filter = window->Controls().softFilter;
+    EXPECT_FALSE(filter->isEnabled());
+
+    const auto raw = MakeFrame(3, 1, 50, {7, 8});
+    window->Acquisition().Receive(raw.data(), raw.size());
+    filter->setChecked(true);
+    m_clock.Advance(40);
+    const auto filtered = MakeFrame(3, 1, 50, {9});
+    window->Acquisition().Receive(filtered.data(), filtered.size());
+
+    const CWaveView* view = window->WaveView();
+    ASSERT_EQ(view->Count(), 3);
+    EXPECT_EQ(view->Sample(0), 7);
+    EXPECT_EQ(view->Sample(1), 8);
+    EXPECT_EQ(view->Sample(2), 1009);
+    std::array<std::uint16_t, SampleRing::kCapacity> history{};
+    const SensorRecord* record = window->Acquisition().Table().FindSensor(3);
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(record->history->SnapshotHistory(history), 3U);
+    EXPECT_EQ(history[2], 1009);
+
+    // Shut-down lets go of the library; nothing may call into it afterwards.
+    window->OnExit();
+    EXPECT_FALSE(window->FilterAvailable());
+    EXPECT_EQ(window->Acquisition().Applier().Filter(), nullptr);
+}
+
+}  // namespace
+}  // namespace sphyra

@@ -1,0 +1,167 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLibrary>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "serial/comm_control.h"
+#include "tests/ui/modal_catcher.h"
+#include "ui/about_dlg.h"
+#include "ui/cjk_font.h"
+#include "ui/dialog_units.h"
+#include "ui/filter_library.h"
+#include "ui/handler_dispatch.h"
+#include "ui/port_combo.h"
+#include "ui/sphyra_app.h"
+
+namespace sphyra {
+namespace {
+
+using test::ModalCatcher;
+
+TEST(FilterLibraryTest, LoadsTheEntryPointByThePlainName) {
+    FilterLibrary library;
+    const SampleFilterFn filter = library.Load();
+    ASSERT_NE(filter, nullptr) << "the suite puts a stand-in QXFilter on the library path";
+    EXPECT_EQ(filter(5), 1005);
+    EXPECT_EQ(library.Load(), filter);  // resolved once
+    library.Unload();
+    EXPECT_EQ(library.Entry(), nullptr);
+}
+
+TEST(FilterLibraryTest, MissingLibraryOrEntryPointLeavesNoFilter) {
+    FilterLibrary missing(QStringLiteral("QXFilterThatIsNotThere"));
+    EXPECT_EQ(missing.Load(), nullptr);
+    FilterLibrary noEntry(QStringLiteral("QXFilterNoEntry"));
+    EXPECT_EQ(noEntry.Load(), nullptr);
+    EXPECT_EQ(noEntry.Entry(), nullptr);
+}
+
+TEST(FilterLibraryTest, TheCurrentFolderIsNotSearched) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "Windows searches the current folder unless the program opts out at start";
+#endif
+    // A copy of the stand-in under a name found nowhere but in the current folder.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString original = QStringLiteral(SPHYRA_TEST_FILTER_FILE);
+    const QString copy = dir.filePath(QFileInfo(original).fileName().replace(
+        QStringLiteral("QXFilter"), QStringLiteral("QXFilterHere")));
+    ASSERT_TRUE(QFile::copy(original, copy));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    FilterLibrary library(QStringLiteral("QXFilterHere"));
+    const SampleFilterFn filter = library.Load();
+    QDir::setCurrent(previous);
+    EXPECT_EQ(filter, nullptr);
+    // Not for want of a usable file: named by its path, it loads.
+    QLibrary byPath(copy);
+    EXPECT_TRUE(byPath.load());
+    byPath.unload();
+}
+
+TEST(HandlerDispatchTest, AnEscapingErrorIsShownWithAStopIconAndEndsTheHandler) {
+    QWidget owner;
+    HandlerDispatch dispatch(&owner);
+    ModalCatcher catcher;
+    bool rest = false;
+    EXPECT_FALSE(dispatch.Run([&] {
+        throw CommError("设备不存在");
+        rest = true;
+    }));
+    EXPECT_FALSE(rest);
+    EXPECT_FALSE(dispatch.Run([] { throw std::runtime_error("other failure"); }));
+    EXPECT_TRUE(dispatch.Run([&] { rest = true; }));
+    EXPECT_TRUE(rest);
+
+    ASSERT_EQ(catcher.Boxes().size(), 2U);
+    EXPECT_EQ(catcher.Boxes()[0].text, QStringLiteral("设备不存在"));
+    EXPECT_EQ(catcher.Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(catcher.Boxes()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(catcher.Boxes()[1].text, QStringLiteral("other failure"));
+}
+
+TEST(PortComboTest, RelabelsWhenTheListOpensAndKeepsTheSelection) {
+    PortCombo combo;
+    ASSERT_EQ(combo.count(), 16);
+    EXPECT_EQ(combo.itemText(15), QStringLiteral("COM16"));
+    QString device = QStringLiteral("ttyUSB0");
+    combo.SetLabelSource([&] { return QStringList{QStringLiteral("COM1 (%1)").arg(device)}; });
+    combo.setCurrentIndex(0);
+    EXPECT_EQ(combo.itemText(0), QStringLiteral("COM1 (ttyUSB0)"));
+    EXPECT_EQ(combo.itemText(1), QStringLiteral("COM2"));
+
+    device = QStringLiteral("ttyUSB1");
+    combo.show();
+    combo.showPopup();
+    combo.hidePopup();
+    EXPECT_EQ(combo.itemText(0), QStringLiteral("COM1 (ttyUSB1)"));
+    EXPECT_EQ(combo.currentIndex(), 0);
+}
+
+TEST(AboutDlgTest, LaysOutTheProductLineIconAndOkButton) {
+    CAboutDlg about;
+    const DialogUnits units(CjkFont::Font(CjkFont::kAboutPointSize));
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("关于 Sphyra"));
+    EXPECT_EQ(about.size(), units.Size(224, 96));
+    auto* ok = about.findChild<QPushButton*>(QStringLiteral("1"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("确定"));
+    EXPECT_TRUE(ok->isDefault());
+    EXPECT_EQ(ok->geometry(), units.Rect(167, 7, 50, 14));
+    auto* icon = about.findChild<QLabel*>(QStringLiteral("icon128"));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->geometry().topLeft(), units.Rect(11, 17, 20, 20).topLeft());
+    EXPECT_FALSE(icon->pixmap().isNull());
+
+    QStringList texts;
+    for (const QLabel* label : about.findChildren<QLabel*>())
+        if (!label->text().isEmpty()) texts << label->text();
+    ASSERT_EQ(texts.size(), 4);
+    EXPECT_EQ(texts[0], QStringLiteral("Sphyra 1.0 版"));
+    for (const QLabel* label : about.findChildren<QLabel*>())
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+}
+
+TEST(AboutDlgTest, OkAndEscapeCloseIt) {
+    CAboutDlg about;
+    about.show();
+    QTest::keyClick(&about, Qt::Key_Escape);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Rejected);
+    about.show();
+    about.findChild<QPushButton*>(QStringLiteral("1"))->click();
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST(SphyraAppTest, SettingsFileComesFromTheOptionOrTheProgramPath) {
+    CSphyraApp app;
+    EXPECT_FALSE(app.ParseCommandLine({"C:/tools/sphyra.exe"}).has_value());
+    EXPECT_EQ(app.GetOptions().settingsPath, std::filesystem::path("C:/tools/sphyra.ini"));
+    EXPECT_FALSE(app.GetOptions().demo);
+
+    EXPECT_FALSE(app.ParseCommandLine({"sphyra", "--settings", "/tmp/a.ini", "--demo"}));
+    EXPECT_EQ(app.GetOptions().settingsPath, std::filesystem::path("/tmp/a.ini"));
+    EXPECT_TRUE(app.GetOptions().demo);
+}
+
+TEST(SphyraAppTest, InformationalAndBadOptionsEndTheProgram) {
+    CSphyraApp app;
+    EXPECT_EQ(app.ParseCommandLine({"sphyra", "--version"}), 0);
+    EXPECT_EQ(app.ParseCommandLine({"sphyra", "--help"}), 0);
+    EXPECT_EQ(app.ParseCommandLine({"sphyra", "--bogus"}), 2);
+    EXPECT_EQ(app.ParseCommandLine({"sphyra", "stray"}), 2);
+    const QString version = CSphyraApp::VersionText(QStringLiteral("sphyra"));
+    EXPECT_TRUE(version.contains(QStringLiteral("1.0.0.1")));
+    EXPECT_TRUE(version.contains(QStringLiteral("2009.2.16.1")));
+}
+
+}  // namespace
+}  // namespace sphyra

@@ -1,0 +1,29 @@
+#include "ui/handler_dispatch.h"
+
+#include <QString>
+#include <exception>
+
+#include "ui/message_boxes.h"
+
+namespace sphyra {
+
+bool HandlerDispatch::Run(const std::function<void()>& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& error) {
+        Report(error.what());
+    } catch (...) {
+        Report("未知错误!");
+    }
+    return false;
+}
+
+void HandlerDispatch::Report(const char* text) {
+    if (m_reporting) return;
+    m_reporting = true;
+    MessageBoxes::ShowStop(m_owner, QString::fromUtf8(text));
+    m_reporting = false;
+}
+
+}  // namespace sphyra

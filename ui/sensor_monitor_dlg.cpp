@@ -1,0 +1,272 @@
+#include "ui/sensor_monitor_dlg.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <optional>
+#include <string>
+
+#include "ui/about_dlg.h"
+#include "ui/about_menu.h"
+#include "ui/app_icon.h"
+#include "ui/cjk_font.h"
+#include "ui/dialog_units.h"
+#include "ui/message_boxes.h"
+#include "ui/port_combo.h"
+#include "ui/sensor_list.h"
+#include "ui/wave_view.h"
+
+namespace sphyra {
+
+namespace {
+
+const QString kOpenCaption = QStringLiteral("打开");
+const QString kCloseCaption = QStringLiteral("关闭");
+const QString kDisconnected = QStringLiteral("通信端口已断开!");
+
+TickClock& ChooseClock(TickClock* injected, std::unique_ptr<TickClock>& own) {
+    if (injected != nullptr) return *injected;
+    own = std::make_unique<SteadyTickClock>();
+    return *own;
+}
+
+}  // namespace
+
+CSensorMonitorDlg::CSensorMonitorDlg(std::filesystem::path settingsPath, TickClock* clock,
+                                     QWidget* parent)
+    : QDialog(parent),
+      m_clock(ChooseClock(clock, m_ownClock)),
+      m_dispatch(this),
+      m_acquisition(m_clock, *this),
+      m_settingsFile(settingsPath),
+      m_portMap(settingsPath),
+      m_comm([this](int number) { return m_portMap.DeviceFor(number); }),
+      m_connection(m_comm, m_clock, m_acquisition, m_settingsFile) {
+    // The controls, and the serial control with its design-time properties (a member).
+    SetUpWindow();
+
+    m_aboutMenu = new AboutMenu(this);
+    connect(m_aboutMenu, &AboutMenu::AboutRequested, this, &CSensorMonitorDlg::ShowAbout);
+
+    setWindowIcon(AppIcon::Window());
+    CreateWaveView();
+    m_controls.prompt->setText(QString());
+    PresetPortControls();
+
+    m_controls.list->clear();
+    m_sensorList = std::make_unique<SensorList>(
+        m_controls.list, m_view,
+        SensorList::Readouts{m_controls.address, m_controls.interval, m_controls.gain,
+                             m_controls.battery, m_controls.waveGroup},
+        m_acquisition, m_clock);
+
+    ConnectHandlers();
+    m_timer.start(kTimerPeriodMs);
+
+    m_acquisition.Applier().SetFilter(m_filter.Load());
+    // The default focus is set by Qt when the window is first shown.
+}
+
+CSensorMonitorDlg::~CSensorMonitorDlg() {
+    ShutDown();
+}
+
+void CSensorMonitorDlg::SetUpWindow() {
+    // A normal top-level window rather than a dialog-type one, so that window managers give it
+    // a task bar entry and a minimise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QString::fromUtf8(MonitorLayout::kTitle));
+    setFont(CjkFont::Font(CjkFont::kDialogPointSize));
+    const DialogUnits units(font());
+    setFixedSize(units.Size(MonitorLayout::kWidth, MonitorLayout::kHeight));
+    m_controls = MonitorLayout::Build(this, units);
+}
+
+void CSensorMonitorDlg::CreateWaveView() {
+    m_view = new CWaveView(this);
+    m_view->setObjectName(QString::number(kViewId));
+    // At creation the view covers the whole frame; later size changes put it inside it.
+    m_view->setGeometry(WaveFrameRect());
+    m_view->show();
+}
+
+void CSensorMonitorDlg::PresetPortControls() {
+    m_controls.port->SetLabelSource([this] { return PortLabels(); });
+    const PortSettings settings = m_settingsFile.ReadPortSettings();
+    const bool listed = settings.port >= PortMap::kFirstPort && settings.port <= PortMap::kLastPort;
+    m_controls.port->setCurrentIndex(listed ? settings.port - 1 : -1);
+    m_controls.baud->setEditText(QString::number(settings.baud));
+}
+
+QStringList CSensorMonitorDlg::PortLabels() const {
+    QStringList labels;
+    for (const PortChoice& choice : m_portMap.Choices())
+        labels.append(QString::fromStdString(choice.label));
+    return labels;
+}
+
+void CSensorMonitorDlg::ConnectHandlers() {
+    connect(m_controls.openClose, &QPushButton::clicked, this, &CSensorMonitorDlg::OnOpenClose);
+    connect(m_controls.exit, &QPushButton::clicked, this, &CSensorMonitorDlg::OnExit);
+    connect(&m_comm, &CMSComm::OnComm, this, &CSensorMonitorDlg::OnCommEvent);
+    connect(&m_timer, &QTimer::timeout, this, &CSensorMonitorDlg::OnTimer);
+    // Buttons 1008, 1017 and 1018 have no action.
+    connect(m_controls.softFilter, &QCheckBox::toggled, this,
+            [this](bool checked) { m_acquisition.Applier().SetSoftFilterEnabled(checked); });
+    connect(m_controls.autoPurge, &QCheckBox::toggled, this,
+            [this](bool checked) { m_autoPurgeEnabled = checked; });
+}
+
+void CSensorMonitorDlg::AddSample(std::uint16_t value) {
+    m_view->AddSample(value);
+}
+
+void CSensorMonitorDlg::AddSensorRow(const SensorRecord& record) {
+    m_sensorList->AddSensorRow(record);
+}
+
+void CSensorMonitorDlg::UpdateSensorRow(const SensorRecord& record) {
+    m_sensorList->UpdateSensorRow(record);
+}
+
+void CSensorMonitorDlg::SelectSensor(const SensorRecord& record) {
+    m_sensorList->SelectSensor(record);
+}
+
+void CSensorMonitorDlg::OnOpenClose() {
+    m_dispatch.Run([this] { OpenClose(); });
+}
+
+void CSensorMonitorDlg::OpenClose() {
+    const int index = m_controls.port->currentIndex();
+    const std::optional<int> selection = index >= 0 ? std::optional<int>(index) : std::nullopt;
+    const std::string baudText = m_controls.baud->currentText().toStdString();
+    // Errors of the port layer leave this handler here, before anything below changes.
+    const OpenCloseOutcome outcome = m_connection.OnOpenClose(selection, baudText);
+    switch (outcome.kind) {
+        case OpenCloseOutcome::Kind::Opened:
+            m_controls.openClose->setText(kCloseCaption);
+            m_controls.port->setEnabled(false);
+            if (m_controls.prompt->text() == kDisconnected) m_controls.prompt->clear();
+            break;
+        case OpenCloseOutcome::Kind::Closed:
+            // The port list stays disabled after a close.
+            m_controls.openClose->setText(kOpenCaption);
+            break;
+        case OpenCloseOutcome::Kind::Refused:
+        case OpenCloseOutcome::Kind::Failed:
+            break;
+    }
+    if (!outcome.message.empty())
+        MessageBoxes::ShowPlain(this, QString::fromStdString(outcome.message));
+}
+
+void CSensorMonitorDlg::OnCommEvent() {
+    m_dispatch.Run([this] { CommEvent(); });
+}
+
+void CSensorMonitorDlg::CommEvent() {
+    if (m_connection.OnCommEvent() != CommNotice::DeviceLost) return;
+    // The device went away (adapter unplugged): the port already reads closed. Say so quietly;
+    // a modal box here would stack up behind an operator who is busy re-plugging.
+    m_connection.ClosePort();
+    m_controls.openClose->setText(kOpenCaption);
+    m_controls.prompt->setText(kDisconnected);
+}
+
+void CSensorMonitorDlg::OnTimer() {
+    m_dispatch.Run([this] { PurgeWhenDue(); });
+}
+
+void CSensorMonitorDlg::PurgeWhenDue() {
+    if (!m_autoPurgeEnabled) return;
+    const Tick now = m_clock.NowTick();
+    if (!TickElapsedMoreThan(now, m_lastPurgeTick, kPurgePeriodMs)) return;
+    m_lastPurgeTick = now;
+    m_sensorList->PurgeOfflineSensors();
+}
+
+QRect CSensorMonitorDlg::WaveFrameRect() const {
+    return m_controls.waveFrame != nullptr ? m_controls.waveFrame->geometry() : rect();
+}
+
+void CSensorMonitorDlg::OnSizeChanged() {
+    if (m_view == nullptr || m_view->parentWidget() != this) return;
+    m_view->setGeometry(WaveFrameRect().adjusted(kViewInset, kViewInset, -kViewInset, -kViewInset));
+    m_view->update();
+}
+
+void CSensorMonitorDlg::OnExit() {
+    ShutDown();
+    // Hiding ends the modal run, which ends the program.
+    QDialog::done(QDialog::Rejected);
+}
+
+void CSensorMonitorDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CSensorMonitorDlg::ShutDown() {
+    if (m_shutDown) return;
+    m_shutDown = true;
+    m_dispatch.Run([this] {
+        if (m_connection.IsOpen()) m_connection.ClosePort();
+    });
+    m_timer.stop();
+    m_acquisition.Applier().SetFilter(nullptr);
+    m_filter.Unload();
+}
+
+void CSensorMonitorDlg::keyPressEvent(QKeyEvent* event) {
+    // A focused push button takes Enter itself; anywhere else Enter and Esc do nothing.
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            event->accept();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+void CSensorMonitorDlg::closeEvent(QCloseEvent* event) {
+    ShutDown();
+    event->accept();
+}
+
+void CSensorMonitorDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // The first resize event only reports the size the window was created with.
+    if (event->oldSize().isValid()) OnSizeChanged();
+}
+
+void CSensorMonitorDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Minimising and restoring changes no size in Qt, but it is a size change to the window.
+    if (event->type() == QEvent::WindowStateChange) OnSizeChanged();
+}
+
+void CSensorMonitorDlg::contextMenuEvent(QContextMenuEvent* event) {
+    m_aboutMenu->ShowContextMenu(event->globalPos());
+}
+
+bool CSensorMonitorDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (m_aboutMenu != nullptr && m_aboutMenu->HandleNativeEvent(eventType, message)) {
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+
+}  // namespace sphyra

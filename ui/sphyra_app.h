@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QStringList>
+#include <filesystem>
+#include <optional>
+
+namespace sphyra {
+
+class CSensorMonitorDlg;
+
+// The program: reads the command line, prepares the font, runs the main window modally and
+// ends when that window closes.
+class CSphyraApp {
+public:
+    static constexpr char kProductVersion[] = "1.0.0.1";
+    static constexpr char kFileVersion[] = "2009.2.16.1";
+
+    struct Options {
+        std::filesystem::path settingsPath;  // the port settings file
+        bool demo = false;
+    };
+
+    CSphyraApp() = default;
+    virtual ~CSphyraApp() = default;
+
+    // Fills GetOptions() from `arguments` (argv, program first). Returns an exit code when the
+    // program has nothing more to do (--help, --version, a bad option), otherwise nothing.
+    // Needs no QApplication, so informational options work without a display.
+    std::optional<int> ParseCommandLine(const QStringList& arguments);
+
+    // Runs the main window modally once the command line is parsed and the QApplication
+    // exists; returns the exit code.
+    int Run();
+
+    const Options& GetOptions() const { return m_options; }
+
+    // The text --version prints for the program called `programName`.
+    static QString VersionText(const QString& programName);
+
+protected:
+    // --demo: where the simulator gets wired in. PrepareDemo runs before the window exists, so
+    // it may point the options at a settings file that maps a COM number to the simulator's
+    // port; StartDemo runs once the window stands, before it is shown.
+    virtual void PrepareDemo(Options& options);
+    virtual void StartDemo(CSensorMonitorDlg& window);
+
+private:
+    Options m_options;
+};
+
+}  // namespace sphyra
