@@ -17,13 +17,29 @@ SimulatorConfig DemoSession::DemoConfig() {
     config.seed = 2009;
     config.batteryDrainPerMinute = 0.2;
     config.sensors = {
-        {.address = 1, .bpm = 72, .gain = 6, .batteryStart = 96, .framesPerSecond = 25,
+        {.address = 1,
+         .bpm = 72,
+         .gain = 6,
+         .batteryStart = 96,
+         .framesPerSecond = 25,
          .samplesPerFrame = 10},
-        {.address = 2, .bpm = 58, .gain = 5, .batteryStart = 71, .framesPerSecond = 20,
+        {.address = 2,
+         .bpm = 58,
+         .gain = 5,
+         .batteryStart = 71,
+         .framesPerSecond = 20,
          .samplesPerFrame = 12},
-        {.address = 7, .bpm = 95, .gain = 6, .batteryStart = 44, .framesPerSecond = 50,
+        {.address = 7,
+         .bpm = 95,
+         .gain = 6,
+         .batteryStart = 44,
+         .framesPerSecond = 50,
          .samplesPerFrame = 5},
-        {.address = 12, .bpm = 108, .gain = 4, .batteryStart = 12, .framesPerSecond = 10,
+        {.address = 12,
+         .bpm = 108,
+         .gain = 4,
+         .batteryStart = 12,
+         .framesPerSecond = 10,
          .samplesPerFrame = 25},
     };
     return config;
@@ -38,12 +54,14 @@ DemoSession::~DemoSession() = default;
 
 bool DemoSession::Prepare() {
     if (!m_dir.isValid()) {
-        m_error = "cannot create a folder for the demo settings: " + m_dir.errorString().toStdString();
+        m_error =
+            "cannot create a folder for the demo settings: " + m_dir.errorString().toStdString();
         return false;
     }
     m_pty = PtyEndpoint::Create(m_error);
     if (!m_pty) return false;
-    m_settingsPath = std::filesystem::path(m_dir.filePath(QStringLiteral("sphyra-demo.ini")).toStdString());
+    m_settingsPath =
+        std::filesystem::path(m_dir.filePath(QStringLiteral("sphyra-demo.ini")).toStdString());
     PrivateProfile profile(m_settingsPath);
     const bool written = profile.WriteProfileString("Main", "CommPort", "1") &&
                          profile.WriteProfileString("Main", "CommBaud", "115200") &&
@@ -55,7 +73,9 @@ bool DemoSession::Prepare() {
     return true;
 }
 
-const std::string& DemoSession::DevicePath() const { return m_pty ? m_pty->Path() : kNoDevice; }
+const std::string& DemoSession::DevicePath() const {
+    return m_pty ? m_pty->Path() : kNoDevice;
+}
 
 void DemoSession::Start(std::function<bool()> receiverOpen) {
     m_receiverOpen = std::move(receiverOpen);

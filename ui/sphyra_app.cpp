@@ -9,6 +9,10 @@
 #include "ui/cjk_font.h"
 #include "ui/sensor_monitor_dlg.h"
 
+#ifdef Q_OS_UNIX
+#include "ui/demo_session.h"
+#endif
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -34,6 +38,9 @@ void Print(std::FILE* stream, const QString& text) {
 }
 
 }  // namespace
+
+CSphyraApp::CSphyraApp() = default;
+CSphyraApp::~CSphyraApp() = default;
 
 QString CSphyraApp::VersionText(const QString& programName) {
     return QStringLiteral("%1 %2 (file version %3)\n")
@@ -106,11 +113,33 @@ int CSphyraApp::Run() {
     return 0;
 }
 
-void CSphyraApp::PrepareDemo(Options& /*options*/) {
-    Print(stderr, QStringLiteral("sphyra: the demo simulator is not wired into this build yet; "
-                                 "starting the window alone.\n"));
+void CSphyraApp::PrepareDemo(Options& options) {
+#ifdef Q_OS_UNIX
+    auto demo = std::make_unique<DemoSession>();
+    if (!demo->Prepare()) {
+        Print(stderr, QStringLiteral("sphyra: cannot start the demo sensors (%1); starting without "
+                                     "them.\n")
+                          .arg(QString::fromStdString(demo->ErrorText())));
+        return;
+    }
+    options.settingsPath = demo->SettingsPath();
+    Print(stdout, QStringLiteral("sphyra: demo sensors on %1, mapped to COM1; press \"打开\" to "
+                                 "open the port.\n")
+                      .arg(QString::fromStdString(demo->DevicePath())));
+    m_demo = std::move(demo);
+#else
+    (void)options;
+    Print(stderr, QStringLiteral("sphyra: the demo sensors need pseudo-terminals, which this "
+                                 "system lacks; starting without them.\n"));
+#endif
 }
 
-void CSphyraApp::StartDemo(CSensorMonitorDlg& /*window*/) {}
+void CSphyraApp::StartDemo(CSensorMonitorDlg& window) {
+#ifdef Q_OS_UNIX
+    if (m_demo) m_demo->Start([&window] { return window.Comm().GetPortOpen(); });
+#else
+    (void)window;
+#endif
+}
 
 }  // namespace sphyra

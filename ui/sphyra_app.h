@@ -2,11 +2,13 @@
 
 #include <QStringList>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 namespace sphyra {
 
 class CSensorMonitorDlg;
+class DemoSession;
 
 // The program: reads the command line, prepares the font, runs the main window modally and
 // ends when that window closes.
@@ -20,8 +22,8 @@ public:
         bool demo = false;
     };
 
-    CSphyraApp() = default;
-    virtual ~CSphyraApp() = default;
+    CSphyraApp();
+    virtual ~CSphyraApp();
 
     // Fills GetOptions() from `arguments` (argv, program first). Returns an exit code when the
     // program has nothing more to do (--help, --version, a bad option), otherwise nothing.
@@ -46,6 +48,7 @@ protected:
 
 private:
     Options m_options;
+    std::unique_ptr<DemoSession> m_demo;
 };
 
 }  // namespace sphyra
