@@ -65,9 +65,9 @@ void SetDropDownGeometry(QComboBox* combo, const QRect& rect) {
     combo->setMaxVisibleItems(std::max(1, (rect.height() - boxHeight) / itemHeight));
 }
 
-QWidget* CreateControl(const ControlSpec& spec, QWidget* dialog, const QRect& rect) {
-    const QString caption = QString::fromUtf8(spec.caption);
-    switch (spec.kind) {
+QWidget* CreateControl(const ControlSpec& entry, QWidget* dialog, const QRect& rect) {
+    const QString caption = QString::fromUtf8(entry.caption);
+    switch (entry.kind) {
         case K::Button:
             return new QPushButton(caption, dialog);
         case K::GrayFrame: {
@@ -141,24 +141,24 @@ std::span<const ControlSpec> MonitorLayout::Controls() {
 
 MonitorControls MonitorLayout::Build(QWidget* dialog, const DialogUnits& units) {
     QWidget* previousFocusable = nullptr;
-    for (const ControlSpec& spec : kControls) {
-        const QRect rect = units.Rect(spec.x, spec.y, spec.width, spec.height);
-        QWidget* widget = CreateControl(spec, dialog, rect);
+    for (const ControlSpec& entry : kControls) {
+        const QRect rect = units.Rect(entry.x, entry.y, entry.width, entry.height);
+        QWidget* widget = CreateControl(entry, dialog, rect);
         if (widget == nullptr) continue;
-        if (spec.id != kNoId) widget->setObjectName(QString::number(spec.id));
+        if (entry.id != kNoId) widget->setObjectName(QString::number(entry.id));
         if (auto* combo = qobject_cast<QComboBox*>(widget))
             SetDropDownGeometry(combo, rect);
         else
             widget->setGeometry(rect);
-        if (spec.textRgb >= 0) {
+        if (entry.textRgb >= 0) {
             QPalette palette = widget->palette();
-            palette.setColor(QPalette::WindowText, QColor::fromRgb(QRgb(spec.textRgb)));
+            palette.setColor(QPalette::WindowText, QColor::fromRgb(QRgb(entry.textRgb)));
             widget->setPalette(palette);
         }
-        if ((spec.flags & kDisabled) != 0) widget->setEnabled(false);
-        if ((spec.flags & kHidden) != 0) widget->setVisible(false);
+        if ((entry.flags & kDisabled) != 0) widget->setEnabled(false);
+        if ((entry.flags & kHidden) != 0) widget->setVisible(false);
 
-        if (spec.kind == K::GroupBox || spec.kind == K::GrayFrame || spec.kind == K::Picture) {
+        if (entry.kind == K::GroupBox || entry.kind == K::GrayFrame || entry.kind == K::Picture) {
             // Drawn behind the controls they surround and never in the way of a click.
             widget->setAttribute(Qt::WA_TransparentForMouseEvents);
             widget->setFocusPolicy(Qt::NoFocus);

@@ -96,22 +96,22 @@ TEST_F(LayoutTest, WindowIsAFixedSizeMinimisableTopLevelWindow) {
 
 TEST_F(LayoutTest, EveryControlSitsWhereTheTableSaysInItsInitialState) {
     const DialogUnits units(m_window->font());
-    for (const ControlSpec& spec : MonitorLayout::Controls()) {
-        if (spec.id == kNoId || spec.kind == ControlKind::SerialControl) continue;
-        SCOPED_TRACE(spec.id);
-        QWidget* widget = Control(spec.id);
+    for (const ControlSpec& entry : MonitorLayout::Controls()) {
+        if (entry.id == kNoId || entry.kind == ControlKind::SerialControl) continue;
+        SCOPED_TRACE(entry.id);
+        QWidget* widget = Control(entry.id);
         ASSERT_NE(widget, nullptr);
-        const QRect rect = units.Rect(spec.x, spec.y, spec.width, spec.height);
+        const QRect rect = units.Rect(entry.x, entry.y, entry.width, entry.height);
         if (qobject_cast<QComboBox*>(widget) != nullptr) {
             EXPECT_EQ(widget->geometry().topLeft(), rect.topLeft());  // height from the font
         } else {
             EXPECT_EQ(widget->geometry(), rect);
         }
-        if (spec.caption[0] != '\0' && spec.id != 1049) {  // 1049 is emptied at start
-            EXPECT_EQ(Caption(widget), QString::fromUtf8(spec.caption));
+        if (entry.caption[0] != '\0' && entry.id != 1049) {  // 1049 is emptied at start
+            EXPECT_EQ(Caption(widget), QString::fromUtf8(entry.caption));
         }
-        EXPECT_EQ(widget->isEnabled(), (spec.flags & kDisabled) == 0);
-        EXPECT_EQ(widget->isHidden(), (spec.flags & kHidden) != 0);
+        EXPECT_EQ(widget->isEnabled(), (entry.flags & kDisabled) == 0);
+        EXPECT_EQ(widget->isHidden(), (entry.flags & kHidden) != 0);
     }
     // The serial control has no widget of its own.
     EXPECT_EQ(Control(1010), nullptr);
@@ -139,8 +139,8 @@ TEST_F(LayoutTest, ControlsHaveTheirKindAndLook) {
 
 TEST_F(LayoutTest, TabOrderFollowsTheTable) {
     std::vector<QWidget*> expected;
-    for (const ControlSpec& spec : MonitorLayout::Controls()) {
-        QWidget* widget = spec.id == kNoId ? nullptr : Control(spec.id);
+    for (const ControlSpec& entry : MonitorLayout::Controls()) {
+        QWidget* widget = entry.id == kNoId ? nullptr : Control(entry.id);
         if (widget != nullptr && widget->focusPolicy() != Qt::NoFocus) expected.push_back(widget);
     }
     ASSERT_GE(expected.size(), 15U);
