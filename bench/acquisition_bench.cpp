@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "acquisition/sensor_acquisition.h"
+#include "bench/null_display.h"
 #include "acquisition/sensor_frame.h"
 #include "acquisition/tick_clock.h"
 
@@ -18,14 +19,6 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kStreamBytes = 4u << 20;
 constexpr std::size_t kBatchBytes = 64;
 constexpr int kSensors = 16;
-
-class NullDisplay final : public SensorDisplay {
-public:
-    void AddSample(std::uint16_t) override {}
-    void AddSensorRow(const SensorRecord&) override {}
-    void UpdateSensorRow(const SensorRecord&) override {}
-    void SelectSensor(const SensorRecord&) override {}
-};
 
 // Sixteen sensors taking turns, each frame full (N = 80). With a garbage share,
 // runs of random bytes between frames make up that share of the stream, as on a

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "acquisition/sensor_acquisition.h"
+#include "bench/null_display.h"
 #include "acquisition/tick_clock.h"
 #include "serial/cmscomm.h"
 #include "serial/port_map.h"
@@ -53,14 +54,6 @@ struct Options {
 struct SentRecord {
     std::uint64_t frames = 0;
     std::deque<std::uint8_t> tail;
-};
-
-class NullDisplay final : public SensorDisplay {
-public:
-    void AddSample(std::uint16_t) override {}
-    void AddSensorRow(const SensorRecord&) override {}
-    void UpdateSensorRow(const SensorRecord&) override {}
-    void SelectSensor(const SensorRecord&) override {}
 };
 
 double ThreadCpuSeconds() {

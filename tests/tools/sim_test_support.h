@@ -5,35 +5,17 @@
 #include <span>
 #include <vector>
 
-#include "acquisition/frame_sink.h"
 #include "acquisition/receive_ring.h"
+#include "tests/acquisition/recording_sink.h"
 #include "tools/sim/sensor_simulator.h"
 
 namespace sphyra::test {
-
-struct ReceivedFrame {
-    std::uint8_t address = 0;
-    std::uint8_t gain = 0;
-    std::uint8_t battery = 0;
-    std::vector<std::uint8_t> samples;
-    bool operator==(const ReceivedFrame&) const = default;
-};
-
-class CollectingSink final : public FrameSink {
-public:
-    void OnFrame(const SensorFrame& frame) override {
-        frames.push_back(
-            {frame.address, frame.gain, frame.battery,
-             std::vector<std::uint8_t>(frame.samples, frame.samples + frame.sampleCount)});
-    }
-    std::vector<ReceivedFrame> frames;
-};
 
 // Feeds `bytes` through a receive ring the way the serial layer does, in batches
 // of uneven size with a parse after each, and returns every frame delivered.
 inline std::vector<ReceivedFrame> ParseStream(std::span<const std::uint8_t> bytes,
                                               ReceiveRing& ring) {
-    CollectingSink sink;
+    RecordingSink sink;
     std::size_t step = 1;
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t n = std::min(step, bytes.size() - at);
@@ -42,7 +24,7 @@ inline std::vector<ReceivedFrame> ParseStream(std::span<const std::uint8_t> byte
         at += n;
         step = step * 7 % 311 + 1;  // 1..311 bytes, well inside the ring
     }
-    return sink.frames;
+    return sink.Frames();
 }
 
 inline std::vector<ReceivedFrame> ParseStream(std::span<const std::uint8_t> bytes) {
