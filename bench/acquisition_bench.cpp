@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "acquisition/sensor_acquisition.h"
-#include "bench/null_display.h"
 #include "acquisition/sensor_frame.h"
 #include "acquisition/tick_clock.h"
+#include "bench/null_display.h"
 
 namespace sphyra {
 namespace {

@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "acquisition/sensor_acquisition.h"
-#include "bench/null_display.h"
 #include "acquisition/tick_clock.h"
+#include "bench/null_display.h"
 #include "serial/cmscomm.h"
 #include "serial/port_map.h"
 #include "serial/port_settings_file.h"
