@@ -9,7 +9,7 @@ SPHYRA_BUILD="${SPHYRA_BUILD:-$SPHYRA_ROOT/build}"
 # Everything the build, the tests, the fuzzer and the program use; nothing more.
 SPHYRA_PACKAGES=(
     g++ make cmake
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-serialport-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
