@@ -13,4 +13,14 @@ if [ "${#args[@]}" -eq 0 ] && ! compgen -G "/dev/ttyUSB*" >/dev/null && ! compge
     echo "No serial adapter found: starting with the built-in sensor simulator."
     args=(--demo)
 fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    case " ${args[*]} " in
+        *" --help "* | *" -h "* | *" --version "* | *" -v "*) ;;
+        *)
+            echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset). Start Sphyra from a" >&2
+            echo "desktop session, or under a virtual one: xvfb-run -a ./run.sh" >&2
+            exit 1
+            ;;
+    esac
+fi
 exec "$SPHYRA_BUILD/ui/sphyra" "${args[@]}"
