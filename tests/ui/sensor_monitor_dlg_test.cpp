@@ -15,7 +15,6 @@
 #include <QTest>
 #include <array>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/tick_clock.h"
+#include "tests/serial/test_frames.h"
 #include "tests/ui/modal_catcher.h"
 #ifndef _WIN32
 #include "tests/ui/pty_pair.h"
@@ -33,22 +33,11 @@
 namespace sphyra {
 namespace {
 
+using test::MakeFrame;
 using test::ModalCatcher;
 #ifndef _WIN32
 using test::PtyPair;
 #endif
-
-// One wire frame: sync pair, address, gain, battery, spare byte, count, samples, checksum.
-std::vector<std::uint8_t> MakeFrame(std::uint8_t address, std::uint8_t gain, std::uint8_t battery,
-                                    std::initializer_list<std::uint8_t> samples) {
-    std::vector<std::uint8_t> frame{
-        0xF0, 0xC0, address, gain, battery, 0, static_cast<std::uint8_t>(samples.size())};
-    for (const std::uint8_t sample : samples) frame.push_back(sample);
-    unsigned sum = 0;
-    for (const std::uint8_t byte : frame) sum += byte;
-    frame.push_back(static_cast<std::uint8_t>(sum & 0xFFU));
-    return frame;
-}
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
     QDeadlineTimer deadline(timeoutMs);
