@@ -25,7 +25,7 @@
 #include "tests/serial/test_frames.h"
 #include "tests/ui/modal_catcher.h"
 #ifndef _WIN32
-#include "tests/ui/pty_pair.h"
+#include "tests/serial/pty_pair.h"
 #endif
 #include "ui/port_combo.h"
 #include "ui/wave_view.h"
@@ -74,7 +74,7 @@ protected:
 #ifndef _WIN32
     // Maps COM1 to the pty and opens it with the Open button.
     void OpenOverPty(CSensorMonitorDlg& window, const PtyPair& pty) {
-        ASSERT_TRUE(pty.Ok());
+        ASSERT_GE(pty.SlaveFd(), 0);
         window.Controls().port->setCurrentIndex(0);
         window.Controls().openClose->click();
         ASSERT_TRUE(window.Comm().GetPortOpen());
@@ -134,7 +134,7 @@ TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
     EXPECT_EQ(PortSettingsFile(m_settingsPath).ReadPortSettings().baud, 115200);
 
     // Bytes on the line reach the list and, for the first sensor, the view.
-    ASSERT_TRUE(pty.Write(MakeFrame(5, 3, 90, {10, 20, 30})));
+    pty.Send(MakeFrame(5, 3, 90, {10, 20, 30}));
     ASSERT_TRUE(WaitFor([&] { return c.list->count() == 1; }));
     EXPECT_EQ(window->WaveView()->Count(), 3);
     EXPECT_EQ(window->WaveView()->Sample(2), 30);
