@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/private_profile.h"
+#include "tests/serial/event_wait.h"
 #include "tools/sim/frame_encoder.h"
 #include "tools/sim/pty_endpoint.h"
 #include "tools/sim/sensor_simulator.h"
@@ -28,16 +28,9 @@
 namespace sphyra {
 namespace {
 
-constexpr Tick kStart = 1000;
+using test::RunUntil;
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+constexpr Tick kStart = 1000;
 
 class EndToEndTest : public ::testing::Test {
 protected:
@@ -61,14 +54,14 @@ protected:
     void Play(SensorSimulator& sim, std::uint64_t untilMs) {
         ASSERT_TRUE(m_pty->Write(sim.Produce(untilMs)));
         m_sent = sim.Totals().frames;
-        ASSERT_TRUE(WaitFor([&] { return FramesReceived() == m_sent; }))
+        ASSERT_TRUE(RunUntil([&] { return FramesReceived() == m_sent; }))
             << "received " << FramesReceived() << " of " << m_sent << " frames";
     }
 
     void Send(const std::vector<std::uint8_t>& frame) {
         ASSERT_TRUE(m_pty->Write(frame));
         ++m_sent;
-        ASSERT_TRUE(WaitFor([&] { return FramesReceived() == m_sent; }));
+        ASSERT_TRUE(RunUntil([&] { return FramesReceived() == m_sent; }));
     }
 
     std::uint64_t FramesReceived() {
@@ -154,7 +147,7 @@ TEST_F(EndToEndTest, SensorsAppearInOrderAndTheOperatorSwitchesBetweenThem) {
     // A click switches the waveform, the caption and the read-outs.
     ClickRow(2);
     const int third = log.firstHeard[2];
-    ASSERT_TRUE(WaitFor([&] { return Selected() == third; }));
+    ASSERT_TRUE(RunUntil([&] { return Selected() == third; }));
     EXPECT_EQ(Caption(), QStringLiteral("采样波形[传感器_%1]").arg(third));
     EXPECT_EQ(AddressReadout(), QString::number(third));
     const SensorRecord* record =

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -22,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/tick_clock.h"
+#include "tests/serial/event_wait.h"
 #include "tests/serial/test_frames.h"
 #include "tests/ui/modal_catcher.h"
 #ifndef _WIN32
@@ -33,20 +33,13 @@
 namespace sphyra {
 namespace {
 
+using test::RunUntil;
+
 using test::MakeFrame;
 using test::ModalCatcher;
 #ifndef _WIN32
 using test::PtyPair;
 #endif
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -135,7 +128,7 @@ TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
 
     // Bytes on the line reach the list and, for the first sensor, the view.
     pty.Send(MakeFrame(5, 3, 90, {10, 20, 30}));
-    ASSERT_TRUE(WaitFor([&] { return c.list->count() == 1; }));
+    ASSERT_TRUE(RunUntil([&] { return c.list->count() == 1; }));
     EXPECT_EQ(window->WaveView()->Count(), 3);
     EXPECT_EQ(window->WaveView()->Sample(2), 30);
 
@@ -216,8 +209,8 @@ TEST_F(WindowTest, LosingTheDeviceResetsTheButtonAndSaysSoWithoutABox) {
     ModalCatcher catcher;
     OpenOverPty(*window, pty);
     pty.CloseMaster();
-    ASSERT_TRUE(WaitFor([&] { return !window->Comm().GetPortOpen(); }));
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(RunUntil([&] { return !window->Comm().GetPortOpen(); }));
+    ASSERT_TRUE(RunUntil(
         [&] { return window->Controls().prompt->text() == QStringLiteral("通信端口已断开!"); }));
     EXPECT_EQ(window->Controls().openClose->text(), QStringLiteral("打开"));
     EXPECT_TRUE(catcher.Boxes().empty());
@@ -291,7 +284,7 @@ TEST_F(WindowTest, TheTimerPurgesSilentSensors) {
     window->Controls().autoPurge->setChecked(true);
     m_clock.Advance(30001);
     // The 50 ms timer does the rest.
-    ASSERT_TRUE(WaitFor([&] { return window->Controls().list->count() == 0; }));
+    ASSERT_TRUE(RunUntil([&] { return window->Controls().list->count() == 0; }));
     EXPECT_EQ(window->Acquisition().Table().Size(), 0U);
     EXPECT_EQ(window->LastPurgeTick(), m_clock.NowTick());
 }

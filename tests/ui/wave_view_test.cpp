@@ -1,7 +1,6 @@
 #include "ui/wave_view.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEvent>
 #include <QImage>
 #include <QPaintEvent>
@@ -16,24 +15,17 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/serial/event_wait.h"
+
 namespace sphyra {
 namespace {
+
+using test::RunUntil;
 
 const QRgb kBackground = qRgb(0, 0, 192);
 const QRgb kGrid = qRgb(0, 0, 255);
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRect kValueRect(8, 4, 60, 20);
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(10000);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // Records the region of every paint the view receives.
 class PaintRecorder : public QObject {
@@ -54,7 +46,7 @@ std::unique_ptr<CWaveView> ShowView(int width, int height) {
     view->resize(width, height);
     view->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-    EXPECT_TRUE(WaitUntil([&] { return view->width() == width && view->height() == height; }));
+    EXPECT_TRUE(RunUntil([&] { return view->width() == width && view->height() == height; }));
     return view;
 }
 
@@ -125,7 +117,7 @@ TEST(WaveViewTest, SampleBeyondCapacityRestartsTheSweepAtTheLeft) {
     PaintRecorder recorder;
     view->installEventFilter(&recorder);
     view->AddSample(200);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.paints > 0; }));
+    ASSERT_TRUE(RunUntil([&] { return recorder.paints > 0; }));
     view->removeEventFilter(&recorder);
     EXPECT_EQ(recorder.painted, QRegion(view->rect()));
 
@@ -174,7 +166,7 @@ TEST(WaveViewTest, ShrinkingBelowTheCountRestartsOnTheNextSample) {
         view->AddSample(static_cast<std::uint16_t>(i % 200));
     }
     view->resize(400, 300);
-    ASSERT_TRUE(WaitUntil([&] { return view->Capacity() == 400; }));
+    ASSERT_TRUE(RunUntil([&] { return view->Capacity() == 400; }));
     EXPECT_EQ(view->Count(), 600);
     // Only what fits is drawn; the read-out still shows the latest value.
     const QImage image = Grab(*view);
@@ -213,12 +205,12 @@ TEST(WaveViewTest, NewSampleRepaintsOnlyTheReadoutAndANarrowStrip) {
         history[i] = static_cast<std::uint16_t>(i % 250);
     }
     view->SetSamples(history.data(), static_cast<int>(history.size()));
-    ASSERT_TRUE(WaitUntil([&] { return view->SegmentsInLastPaint() == 499; }));
+    ASSERT_TRUE(RunUntil([&] { return view->SegmentsInLastPaint() == 499; }));
 
     PaintRecorder recorder;
     view->installEventFilter(&recorder);
     view->AddSample(100);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.paints > 0; }));
+    ASSERT_TRUE(RunUntil([&] { return recorder.paints > 0; }));
     QCoreApplication::processEvents();
     view->removeEventFilter(&recorder);
 
@@ -262,7 +254,7 @@ TEST(WaveViewTest, ClearSamplesEmptiesWithoutRepainting) {
     auto view = ShowView(400, 300);
     std::vector<std::uint16_t> history(50, 90);
     view->SetSamples(history.data(), 50);
-    ASSERT_TRUE(WaitUntil([&] { return view->SegmentsInLastPaint() == 49; }));
+    ASSERT_TRUE(RunUntil([&] { return view->SegmentsInLastPaint() == 49; }));
 
     PaintRecorder recorder;
     view->installEventFilter(&recorder);
