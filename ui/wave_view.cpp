@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+#include "ui/cjk_font.h"
+
 namespace sphyra {
 
 namespace {
@@ -28,10 +30,8 @@ constexpr int kGridSpacing = 128;
 
 QFont MakeReadoutFont() {
     QFont font;
-    // The first face is the one the readout was designed around; the others are CJK
-    // faces likely to be installed where it is not.
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    const QString family = CjkFont::Family();
+    if (!family.isEmpty()) font.setFamilies({family});
     font.setPixelSize(kReadoutPixelSize);
     font.setWeight(QFont::Bold);
     // Crisp glyphs keep the read-out in the two colours of the view.
