@@ -60,7 +60,7 @@ CSensorMonitorDlg::CSensorMonitorDlg(std::filesystem::path settingsPath, TickClo
     m_controls.prompt->setText(QString());
     PresetPortControls();
 
-    m_controls.list->clear();
+    // The sensor list empties the list and attaches its image strip.
     m_sensorList = std::make_unique<SensorList>(
         m_controls.list, m_view,
         SensorList::Readouts{m_controls.address, m_controls.interval, m_controls.gain,
