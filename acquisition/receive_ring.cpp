@@ -7,10 +7,12 @@ namespace sphyra {
 
 void ReceiveRing::AppendReceived(const std::uint8_t* bytes, std::size_t n) {
     if (bytes == nullptr || n == 0) return;
+    const std::size_t total = n;
     // Overflow is judged against the whole batch, and the read position is moved
     // once afterwards: that keeps exactly the newest kSize - 1 bytes however far
     // the batch overran.
-    const bool overflow = n > kSize - 1 - Available();
+    const std::size_t before = Available();
+    const bool overflow = n > kSize - 1 - before;
     // One span up to the end of storage, then on from its start; a batch longer
     // than the storage laps it and leaves its newest bytes, as storing them one
     // by one would.
@@ -21,7 +23,10 @@ void ReceiveRing::AppendReceived(const std::uint8_t* bytes, std::size_t n) {
         bytes += span;
         n -= span;
     }
-    if (overflow) m_read = (m_write + 1) & kMask;
+    if (overflow) {
+        m_read = (m_write + 1) & kMask;
+        m_stats.bytesOverwritten += before + total - (kSize - 1);
+    }
 }
 
 std::size_t ReceiveRing::Available() const {
@@ -41,6 +46,7 @@ void ReceiveRing::ParseReceiveRing(FrameSink& sink) {
         if (available < static_cast<std::size_t>(kFrameOverhead)) return;
         if (At(0) != kSync1 || At(1) != kSync2) {
             Advance(1);
+            ++m_stats.bytesSkipped;
             continue;
         }
         const std::size_t n = At(6);
@@ -50,11 +56,15 @@ void ReceiveRing::ParseReceiveRing(FrameSink& sink) {
         if (available < frameSize) return;
         if (n > static_cast<std::size_t>(kMaxFrameSamples)) {
             Advance(2);
+            ++m_stats.overlongDropped;
             continue;
         }
         CopyOut(frameSize);
         const int summed = static_cast<int>(frameSize) - 1;
-        if (Checksum8(m_scratch.data(), summed) != m_scratch[frameSize - 1]) continue;
+        if (Checksum8(m_scratch.data(), summed) != m_scratch[frameSize - 1]) {
+            ++m_stats.checksumFailures;
+            continue;
+        }
 
         SensorFrame frame;
         frame.address = m_scratch[2];
@@ -62,6 +72,7 @@ void ReceiveRing::ParseReceiveRing(FrameSink& sink) {
         frame.battery = m_scratch[4];
         frame.sampleCount = static_cast<std::uint8_t>(n);
         frame.samples = m_scratch.data() + kFrameHeaderSize;
+        ++m_stats.framesDelivered;
         sink.OnFrame(frame);
     }
 }

@@ -9,6 +9,16 @@
 
 namespace sphyra {
 
+// What the parser threw away, for progress lines and reports: nothing here changes
+// what is delivered.
+struct ParseStats {
+    std::uint64_t framesDelivered = 0;
+    std::uint64_t checksumFailures = 0;  // whole frames dropped
+    std::uint64_t overlongDropped = 0;   // sync pairs dropped for a length above 80
+    std::uint64_t bytesSkipped = 0;      // bytes passed over while looking for a sync pair
+    std::uint64_t bytesOverwritten = 0;  // oldest bytes lost when a batch overflowed the ring
+};
+
 // Fixed 2048-byte ring between the serial port and the frame parser. It holds at
 // most 2047 bytes; a batch that does not fit overwrites the oldest bytes.
 // Parsing works in place and never allocates.
@@ -27,6 +37,7 @@ public:
 
     std::size_t Available() const;
     bool Empty() const { return m_read == m_write; }
+    const ParseStats& Stats() const { return m_stats; }
 
 private:
     static constexpr std::size_t kMask = kSize - 1;
@@ -40,6 +51,7 @@ private:
     std::array<std::uint8_t, kScratchSize> m_scratch{};
     std::size_t m_read = 0;
     std::size_t m_write = 0;
+    ParseStats m_stats;
 };
 
 }  // namespace sphyra

@@ -35,7 +35,7 @@
 #include "serial/serial_connection.h"
 #include "tools/sim/pty_endpoint.h"
 #include "tools/sim/sensor_simulator.h"
-#include "ui/sensor_monitor_dlg.h"
+#include "ui/window/sensor_monitor_dlg.h"
 
 namespace {
 

@@ -164,6 +164,25 @@ TEST_F(ReceiveRingTest, FarOverflowingBatchOnTopOfHeldBytesKeepsTheNewest2047Byt
     EXPECT_TRUE(m_ring.Empty());
 }
 
+TEST_F(ReceiveRingTest, StatsCountWhatTheParserThrewAway) {
+    Bytes bad = kExampleFrame;
+    bad.back() ^= 0xFF;
+    Bytes overlong{0xF0, 0xC0, 1, 1, 1, 0, 81};
+    overlong.resize(89, 0x00);  // enough bytes for the length test; zeros are skipped one by one
+    Bytes stream{0x11, 0x22};
+    for (const Bytes& part : {bad, overlong, kExampleFrame})
+        stream.insert(stream.end(), part.begin(), part.end());
+    Feed(stream);
+    const ParseStats& stats = m_ring.Stats();
+    EXPECT_EQ(stats.framesDelivered, 1u);
+    EXPECT_EQ(stats.checksumFailures, 1u);
+    EXPECT_EQ(stats.overlongDropped, 1u);
+    EXPECT_EQ(stats.bytesSkipped, 2u + 87u);
+    const Bytes big(3000, 0x00);
+    m_ring.AppendReceived(big.data(), big.size());
+    EXPECT_EQ(m_ring.Stats().bytesOverwritten, 3000u - 2047u);
+}
+
 TEST_F(ReceiveRingTest, EmptyOrMissingBatchChangesNothing) {
     m_ring.AppendReceived(nullptr, 10);
     m_ring.AppendReceived(kExampleFrame.data(), 0);

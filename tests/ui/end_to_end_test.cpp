@@ -22,8 +22,8 @@
 #include "tools/sim/frame_encoder.h"
 #include "tools/sim/pty_endpoint.h"
 #include "tools/sim/sensor_simulator.h"
-#include "ui/sensor_monitor_dlg.h"
-#include "ui/wave_view.h"
+#include "ui/window/sensor_monitor_dlg.h"
+#include "ui/view/wave_view.h"
 
 namespace sphyra {
 namespace {

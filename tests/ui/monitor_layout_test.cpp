@@ -1,4 +1,4 @@
-#include "ui/monitor_layout.h"
+#include "ui/window/monitor_layout.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,10 +16,10 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/tick_clock.h"
-#include "ui/cjk_font.h"
-#include "ui/dialog_units.h"
-#include "ui/port_combo.h"
-#include "ui/sensor_monitor_dlg.h"
+#include "ui/common/cjk_font.h"
+#include "ui/window/dialog_units.h"
+#include "ui/window/port_combo.h"
+#include "ui/window/sensor_monitor_dlg.h"
 
 namespace sphyra {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/sensor_list_keys.h"
+#include "ui/list/sensor_list_keys.h"
 
 #include <Qt>
 

@@ -1,4 +1,4 @@
-#include "ui/sensor_list.h"
+#include "ui/list/sensor_list.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "acquisition/sensor_frame.h"
-#include "ui/sensor_image_strip.h"
-#include "ui/sensor_row_label.h"
-#include "ui/wave_view.h"
+#include "ui/list/sensor_image_strip.h"
+#include "ui/list/sensor_row_label.h"
+#include "ui/view/wave_view.h"
 
 namespace sphyra {
 namespace {

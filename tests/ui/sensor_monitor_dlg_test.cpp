@@ -1,4 +1,4 @@
-#include "ui/sensor_monitor_dlg.h"
+#include "ui/window/sensor_monitor_dlg.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -27,8 +27,8 @@
 #ifndef _WIN32
 #include "tests/serial/pty_pair.h"
 #endif
-#include "ui/port_combo.h"
-#include "ui/wave_view.h"
+#include "ui/window/port_combo.h"
+#include "ui/view/wave_view.h"
 
 namespace sphyra {
 namespace {

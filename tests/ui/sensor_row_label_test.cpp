@@ -1,4 +1,4 @@
-#include "ui/sensor_row_label.h"
+#include "ui/list/sensor_row_label.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/wave_geometry.h"
+#include "ui/view/wave_geometry.h"
 
 #include <cstdlib>
 #include <set>

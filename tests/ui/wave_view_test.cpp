@@ -1,4 +1,4 @@
-#include "ui/wave_view.h"
+#include "ui/view/wave_view.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -12,13 +12,13 @@
 
 #include "serial/comm_control.h"
 #include "tests/ui/modal_catcher.h"
-#include "ui/about_dlg.h"
-#include "ui/cjk_font.h"
-#include "ui/dialog_units.h"
-#include "ui/filter_library.h"
-#include "ui/handler_dispatch.h"
-#include "ui/port_combo.h"
-#include "ui/sphyra_app.h"
+#include "ui/window/about_dlg.h"
+#include "ui/common/cjk_font.h"
+#include "ui/window/dialog_units.h"
+#include "ui/window/filter_library.h"
+#include "ui/window/handler_dispatch.h"
+#include "ui/window/port_combo.h"
+#include "ui/app/sphyra_app.h"
 
 namespace sphyra {
 namespace {

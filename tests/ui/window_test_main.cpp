@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/cjk_font.h"
+#include "ui/common/cjk_font.h"
 
 int main(int argc, char** argv) {
     // Test discovery runs the binary outside ctest's environment; draw off screen there too.

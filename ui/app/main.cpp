@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QStringList>
 
-#include "ui/sphyra_app.h"
+#include "ui/app/sphyra_app.h"
 
 int main(int argc, char* argv[]) {
     QStringList arguments;

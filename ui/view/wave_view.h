@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/wave_geometry.h"
+#include "ui/view/wave_geometry.h"
 
 class QPainter;
 

@@ -1,4 +1,4 @@
-#include "ui/about_menu.h"
+#include "ui/window/about_menu.h"
 
 #include <QAction>
 #include <QByteArray>

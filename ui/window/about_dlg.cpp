@@ -1,11 +1,11 @@
-#include "ui/about_dlg.h"
+#include "ui/window/about_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "ui/app_icon.h"
-#include "ui/cjk_font.h"
-#include "ui/dialog_units.h"
+#include "ui/window/app_icon.h"
+#include "ui/common/cjk_font.h"
+#include "ui/window/dialog_units.h"
 
 namespace sphyra {
 

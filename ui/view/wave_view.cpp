@@ -1,4 +1,4 @@
-#include "ui/wave_view.h"
+#include "ui/view/wave_view.h"
 
 #include <QColor>
 #include <QPaintEvent>
@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "ui/cjk_font.h"
+#include "ui/common/cjk_font.h"
 
 namespace sphyra {
 

@@ -1,4 +1,4 @@
-#include "ui/sensor_image_strip.h"
+#include "ui/list/sensor_image_strip.h"
 
 #include <QBitmap>
 

@@ -1,4 +1,4 @@
-#include "ui/sensor_list.h"
+#include "ui/list/sensor_list.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <array>
 
-#include "ui/sensor_image_strip.h"
-#include "ui/sensor_list_keys.h"
-#include "ui/sensor_row_label.h"
-#include "ui/wave_view.h"
+#include "ui/list/sensor_image_strip.h"
+#include "ui/list/sensor_list_keys.h"
+#include "ui/list/sensor_row_label.h"
+#include "ui/view/wave_view.h"
 
 namespace sphyra {
 

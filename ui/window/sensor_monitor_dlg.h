@@ -13,9 +13,9 @@
 #include "serial/port_map.h"
 #include "serial/port_settings_file.h"
 #include "serial/serial_connection.h"
-#include "ui/filter_library.h"
-#include "ui/handler_dispatch.h"
-#include "ui/monitor_layout.h"
+#include "ui/window/filter_library.h"
+#include "ui/window/handler_dispatch.h"
+#include "ui/window/monitor_layout.h"
 
 namespace sphyra {
 

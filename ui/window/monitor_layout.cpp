@@ -1,4 +1,4 @@
-#include "ui/monitor_layout.h"
+#include "ui/window/monitor_layout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "ui/app_icon.h"
-#include "ui/dialog_units.h"
-#include "ui/port_combo.h"
+#include "ui/window/app_icon.h"
+#include "ui/window/dialog_units.h"
+#include "ui/window/port_combo.h"
 
 namespace sphyra {
 

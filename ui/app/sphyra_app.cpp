@@ -1,4 +1,4 @@
-#include "ui/sphyra_app.h"
+#include "ui/app/sphyra_app.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -6,11 +6,11 @@
 #include <cstdio>
 
 #include "serial/port_settings_file.h"
-#include "ui/cjk_font.h"
-#include "ui/sensor_monitor_dlg.h"
+#include "ui/common/cjk_font.h"
+#include "ui/window/sensor_monitor_dlg.h"
 
 #ifdef Q_OS_UNIX
-#include "ui/demo_session.h"
+#include "ui/app/demo_session.h"
 #endif
 
 #ifdef Q_OS_WIN

@@ -1,4 +1,4 @@
-#include "ui/filter_library.h"
+#include "ui/window/filter_library.h"
 
 namespace sphyra {
 

@@ -1,4 +1,4 @@
-#include "ui/app_icon.h"
+#include "ui/window/app_icon.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ui/port_combo.h"
+#include "ui/window/port_combo.h"
 
 #include <QAbstractItemView>
 #include <QStyleOptionComboBox>

@@ -1,9 +1,9 @@
-#include "ui/handler_dispatch.h"
+#include "ui/window/handler_dispatch.h"
 
 #include <QString>
 #include <exception>
 
-#include "ui/message_boxes.h"
+#include "ui/window/message_boxes.h"
 
 namespace sphyra {
 

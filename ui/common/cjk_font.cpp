@@ -1,4 +1,4 @@
-#include "ui/cjk_font.h"
+#include "ui/common/cjk_font.h"
 
 #include <QApplication>
 #include <QFontDatabase>

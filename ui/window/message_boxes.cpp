@@ -1,4 +1,4 @@
-#include "ui/message_boxes.h"
+#include "ui/window/message_boxes.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "ui/sensor_monitor_dlg.h"
+#include "ui/window/sensor_monitor_dlg.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -13,15 +13,15 @@
 #include <optional>
 #include <string>
 
-#include "ui/about_dlg.h"
-#include "ui/about_menu.h"
-#include "ui/app_icon.h"
-#include "ui/cjk_font.h"
-#include "ui/dialog_units.h"
-#include "ui/message_boxes.h"
-#include "ui/port_combo.h"
-#include "ui/sensor_list.h"
-#include "ui/wave_view.h"
+#include "ui/window/about_dlg.h"
+#include "ui/window/about_menu.h"
+#include "ui/window/app_icon.h"
+#include "ui/common/cjk_font.h"
+#include "ui/window/dialog_units.h"
+#include "ui/window/message_boxes.h"
+#include "ui/window/port_combo.h"
+#include "ui/list/sensor_list.h"
+#include "ui/view/wave_view.h"
 
 namespace sphyra {
 

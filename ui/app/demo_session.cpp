@@ -1,4 +1,4 @@
-#include "ui/demo_session.h"
+#include "ui/app/demo_session.h"
 
 #include "serial/private_profile.h"
 
