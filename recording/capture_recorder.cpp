@@ -111,6 +111,7 @@ std::filesystem::path CaptureRecorder::CurrentFile() const {
 }
 
 void CaptureRecorder::OnReceived(const std::uint8_t* bytes, std::size_t n) {
+    m_received += n;
     CheckWriter();
     RotateIfDue();
     if (IsRecording()) m_writer->AppendReceived(FileTimeUs(), m_ticks.NowTick(), bytes, n);

@@ -60,6 +60,8 @@ public:
     std::optional<std::string> TakeError();
 
     std::int64_t ElapsedUs() const;
+    // Bytes the tap has shown, recording or not.
+    std::uint64_t ReceivedBytes() const { return m_received; }
     // Bytes written to all files of this recording so far.
     std::uint64_t Bytes() const;
     std::filesystem::path CurrentFile() const;
@@ -91,6 +93,7 @@ private:
     std::int64_t m_recordingStartUs = 0;  // monotonic
     std::int64_t m_fileStartUs = 0;       // monotonic
     std::uint64_t m_closedBytes = 0;      // in the files already ended
+    std::uint64_t m_received = 0;
     std::uint32_t m_markers = 0;
     int m_filesBegun = 0;
     std::optional<std::string> m_error;
