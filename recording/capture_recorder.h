@@ -49,6 +49,7 @@ public:
     // Completes the file (everything written and synced) and stops.
     void Stop();
     bool IsRecording() const { return m_writer != nullptr; }
+    bool IsWaitingForOpen() const { return m_startOnOpen.has_value(); }
 
     // Drops the next numbered marker (1, 2, 3 … within a file); 0 when not recording.
     std::uint32_t DropMarker(std::string_view text = {});
@@ -66,6 +67,8 @@ public:
     std::uint64_t Bytes() const;
     std::filesystem::path CurrentFile() const;
     int FilesBegun() const { return m_filesBegun; }
+    // Markers dropped in the current file.
+    std::uint32_t Markers() const { return m_markers; }
 
     void OnReceived(const std::uint8_t* bytes, std::size_t n) override;
     void OnPortOpened(int port, int baud) override;

@@ -61,7 +61,12 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("FILE"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Run against the built-in sensor simulator."));
-    parser.addOptions({help, version, settings, demo});
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Record everything received into capture files in DIR, from the moment "
+                       "the port opens."),
+        QStringLiteral("DIR"));
+    parser.addOptions({help, version, settings, demo, record});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -94,6 +99,7 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
                                  ? std::filesystem::path(parser.value(settings).toStdString())
                                  : PortSettingsFile::PathForProgram(argv0);
     m_options.demo = parser.isSet(demo);
+    if (parser.isSet(record)) m_options.recordFolder = parser.value(record).toStdString();
     return std::nullopt;
 }
 
@@ -109,6 +115,7 @@ int CSphyraApp::Run() {
 
     CSensorMonitorDlg window(m_options.settingsPath);
     if (m_options.demo) StartDemo(window);
+    if (!m_options.recordFolder.empty()) window.Recording().RecordFromOpen(m_options.recordFolder);
     window.exec();
     return 0;
 }

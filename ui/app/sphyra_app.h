@@ -20,6 +20,7 @@ public:
     struct Options {
         std::filesystem::path settingsPath;  // the port settings file
         bool demo = false;
+        std::filesystem::path recordFolder;  // --record: record from the port's opening
     };
 
     CSphyraApp();
