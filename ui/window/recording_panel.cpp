@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QShortcut>
 #include <QWidget>
@@ -138,6 +139,12 @@ void RecordingPanel::Refresh() {
         m_record->setChecked(recording || waiting);
     }
     m_marker->setEnabled(recording);
+    // Red while a file is being written, like a recorder's lamp.
+    QPalette palette = m_status->palette();
+    palette.setColor(QPalette::WindowText, recording
+                                               ? QColor(0xC0, 0, 0)
+                                               : m_dialog->palette().color(QPalette::WindowText));
+    m_status->setPalette(palette);
     if (recording) {
         QString text = QStringLiteral("录制中 %1  %2 MB")
                            .arg(ClockText(m_recorder.ElapsedUs()))
