@@ -21,6 +21,8 @@ public:
 
     void Design(double sampleRateHz);
     void Restart();
+    // Forgets the previous beat, so that the next is compared with none.
+    void Forget() { m_previous.reset(); }
     void Add(double filtered) {
         if (++m_phase < m_step) return;
         m_phase = 0;

@@ -20,10 +20,14 @@ constexpr std::size_t kMaxRejections = 2;
 constexpr std::size_t kMinAcceptedRun = 2;
 // Accepted intervals spread wider than this share of their median are too irregular to trust.
 constexpr double kMaxSpread = 0.45;
-// Beats in a row that must look like the one before them (correlation at least kMinLikeness):
-// noise crossing the threshold at a plausible spacing seldom repeats its shape.
-constexpr double kMinLikeness = 0.8;
-constexpr std::size_t kMinAlikeRun = 2;
+// How alike consecutive beats must look (the correlation of their shapes). Noise crossing the
+// threshold at a plausible spacing seldom repeats its shape, but two neighbouring humps of it
+// can look alike; so a rate first needs kEnterRun beats in a row at kEnterLikeness, then keeps
+// it until kLeaveRun beats in a row fall below kStayLikeness.
+constexpr double kEnterLikeness = 0.85;
+constexpr std::size_t kEnterRun = 3;
+constexpr double kStayLikeness = 0.75;
+constexpr std::size_t kLeaveRun = 2;
 // Without an accepted beat for two intervals (at least the interval plus the detector's delay)
 // the pulse is lost; never later than this, so the rate goes within three seconds of the last
 // beat.
@@ -69,6 +73,7 @@ void PulseAnalyzer::Restart(double hz) {
     m_level.Design(hz);
     m_shape.Design(hz);
     m_alikeRun = 0;
+    m_unlikeRun = 0;
     m_intervals.Reset();
     m_segmentStart = m_samplesSeen;
     m_primed = false;
@@ -126,7 +131,8 @@ void PulseAnalyzer::OnBeat(std::uint64_t sampleIndex, double fraction) {
     m_intervals.AddBeat(position, m_timelineRateHz);
     const std::optional<double> likeness =
         m_shape.OnBeat(position - static_cast<double>(m_segmentStart));
-    m_alikeRun = likeness && *likeness >= kMinLikeness ? m_alikeRun + 1 : 0;
+    m_alikeRun = likeness && *likeness >= kEnterLikeness ? m_alikeRun + 1 : 0;
+    m_unlikeRun = likeness && *likeness >= kStayLikeness ? 0 : m_unlikeRun + 1;
     if (m_newBeatCount == kMaxNewBeats) {
         std::move(m_newBeats.begin() + 1, m_newBeats.end(), m_newBeats.begin());
         --m_newBeatCount;
@@ -152,9 +158,15 @@ void PulseAnalyzer::UpdateStatus(double silenceS) {
 
     const bool running = m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
     if (!running || silenceS * 1000.0 > kSilenceMs || m_level.NoSignal()) {
+        // Whatever comes next (a finger put back, a sensor woken) starts afresh.
         m_status.state = PulseState::NoSignal;
+        m_intervals.Reset();
+        m_shape.Forget();
+        m_alikeRun = 0;
+        m_unlikeRun = 0;
         return;
     }
+    const bool wasGood = m_status.state == PulseState::Good;
     m_status.state = PulseState::Poor;
     const std::optional<double> median = m_intervals.MedianInterval();
     const std::optional<double> lastBeat = m_intervals.LastAcceptedBeat();
@@ -163,7 +175,8 @@ void PulseAnalyzer::UpdateStatus(double silenceS) {
         m_intervals.RecentRejections(kVerdictWindow) > kMaxRejections) {
         return;
     }
-    if (m_intervals.Spread() > kMaxSpread || m_alikeRun < kMinAlikeRun) return;
+    if (m_intervals.Spread() > kMaxSpread) return;
+    if (wasGood ? m_unlikeRun >= kLeaveRun : m_alikeRun < kEnterRun) return;
     const double medianS = *median / hz;
     const double sinceBeatS = (static_cast<double>(m_samplesSeen) - *lastBeat) / hz + silenceS;
     if (sinceBeatS > std::min(std::max(2.0 * medianS, medianS + kDetectorDelayS), kMaxBeatGapS)) {

@@ -72,7 +72,8 @@ private:
     IntervalTracker m_intervals;
     SignalLevelMonitor m_level;
     BeatShapeChecker m_shape;
-    std::size_t m_alikeRun = 0;  // beats in a row shaped like the one before
+    std::size_t m_alikeRun = 0;   // beats in a row shaped like the one before
+    std::size_t m_unlikeRun = 0;  // beats in a row not
 
     PulseStatus m_status;
     std::vector<Beat> m_newBeats;
