@@ -6,9 +6,10 @@
 namespace sphyra::analysis {
 namespace {
 
-// A refined rate estimate this close to the one the filter was built for only moves the
-// timeline; further off, the filter and windows are rebuilt.
-constexpr double kRedesignRatio = 0.05;
+// A refined estimate of the same sensor's rate only moves the timeline: intervals are held in
+// samples, and a filter or window a few per cent off its design changes nothing that matters.
+// Only a rate this far off (or a restart the estimator saw) rebuilds them.
+constexpr double kRedesignRatio = 0.2;
 // Accepted intervals needed before a rate is shown.
 constexpr std::size_t kMinAccepted = 3;
 // Of the latest verdicts, how many may reject an interval while the pulse still counts as
@@ -68,10 +69,12 @@ void PulseAnalyzer::Restart(double hz) {
     }
     m_timelineRateHz = hz;
     m_designRateHz = hz;
-    m_filter.Design(hz);
-    m_detector.Design(hz);
-    m_level.Design(hz);
-    m_shape.Design(hz);
+    if (Running()) {
+        m_filter.Design(hz);
+        m_detector.Design(hz);
+        m_level.Design(hz);
+        m_shape.Design(hz);
+    }
     m_alikeRun = 0;
     m_unlikeRun = 0;
     m_intervals.Reset();
@@ -104,7 +107,7 @@ void PulseAnalyzer::AddSamples(std::uint32_t tick, const std::uint16_t* samples,
     }
     m_haveTick = true;
     m_lastTick = tick;
-    const bool running = m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
+    const bool running = Running();
     for (std::size_t i = 0; i < n; ++i) {
         if (running) Process(samples[i]);
         ++m_samplesSeen;
@@ -156,8 +159,7 @@ void PulseAnalyzer::UpdateStatus(double silenceS) {
         hz > 0 ? static_cast<std::uint32_t>(std::lround(lastInterval * 1000.0 / hz)) : 0;
     m_status.rateBpm.reset();
 
-    const bool running = m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
-    if (!running || silenceS * 1000.0 > kSilenceMs || m_level.NoSignal()) {
+    if (!Running() || silenceS * 1000.0 > kSilenceMs || m_level.NoSignal()) {
         // Whatever comes next (a finger put back, a sensor woken) starts afresh.
         m_status.state = PulseState::NoSignal;
         m_intervals.Reset();

@@ -65,6 +65,10 @@ private:
     void OnBeat(std::uint64_t sampleIndex, double fraction);
     void UpdateStatus(double silenceS);
     double TimeOf(double position) const;
+    // The detector runs only at a sample rate it was made for.
+    bool Running() const {
+        return m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
+    }
 
     SampleRateEstimator m_estimator;
     BandPassFilter m_filter;

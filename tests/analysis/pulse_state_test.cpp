@@ -32,10 +32,9 @@ struct Timeline {
     }
 };
 
-Timeline Watch(const SyntheticPulseConfig& c) {
+Timeline Watch(const SyntheticPulseConfig& c, LiveFeed feed = {}) {
     const SyntheticPulse pulse = MakeSyntheticPulse(c);
     PulseAnalyzer analyzer;
-    LiveFeed feed;
     feed.sampleRateHz = c.sampleRateHz;
     Timeline line;
     feed.Play(analyzer, pulse.samples, [&](const PulseAnalyzer& a, double t) {
@@ -49,11 +48,15 @@ Timeline Watch(const SyntheticPulseConfig& c) {
 }
 
 TEST(PulseState, FingerOffAndOnAgain) {
-    // 40 BPM is the slowest start the 8 s rule must meet; 150 BPM the quick one.
+    // 40 BPM is the slowest start the 8 s rule must meet, here from a sensor sending 10 frames
+    // a second with much jitter; 150 BPM the quick one, at 50 frames a second.
     for (const double bpm : {40.0, 150.0}) {
         SCOPED_TRACE(bpm);
         SyntheticPulseConfig c;
         c.bpm = bpm;
+        LiveFeed feed;
+        feed.framesPerSecond = bpm < 100 ? 10 : 50;
+        feed.jitterMs = bpm < 100 ? 40 : 8;
         c.seconds = 80;
         c.variability = 0.03;
         c.noiseCounts = 1;
@@ -61,7 +64,7 @@ TEST(PulseState, FingerOffAndOnAgain) {
                       {20, 30, Episode::FlatZero},
                       {40, 50, Episode::Saturated},
                       {60, 70, Episode::Noise}};
-        const Timeline line = Watch(c);
+        const Timeline line = Watch(c, feed);
         auto noSignal = [&](std::size_t i) { return line.states[i] == PulseState::NoSignal; };
         EXPECT_FALSE(line.RatedBetween(0, 5));
         EXPECT_TRUE(line.First(3, 5, noSignal));
