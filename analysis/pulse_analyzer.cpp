@@ -159,7 +159,12 @@ void PulseAnalyzer::UpdateStatus(double silenceS) {
         hz > 0 ? static_cast<std::uint32_t>(std::lround(lastInterval * 1000.0 / hz)) : 0;
     m_status.rateBpm.reset();
 
-    if (!Running() || silenceS * 1000.0 > kSilenceMs || m_level.NoSignal()) {
+    if (!Running() || silenceS * 1000.0 > kSilenceMs || !m_level.Known()) {
+        // Nothing known yet, or nothing heard lately.
+        m_status.state = PulseState::NoSignal;
+        return;
+    }
+    if (m_level.NoSignal()) {
         // Whatever comes next (a finger put back, a sensor woken) starts afresh.
         m_status.state = PulseState::NoSignal;
         m_intervals.Reset();
