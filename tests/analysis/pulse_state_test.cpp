@@ -147,6 +147,7 @@ TEST(PulseState, ArbitraryInputKeepsTheInvariants) {
     std::uniform_int_distribution<int> mode(0, 3);
     PulseAnalyzer analyzer;
     std::vector<std::uint16_t> batch(80);
+    std::vector<std::uint8_t> bytes(80);
     std::uint32_t tick = 0xFFFFF000u;
     std::uint64_t lastBeat = 0;
     bool anyBeat = false;
@@ -154,15 +155,20 @@ TEST(PulseState, ArbitraryInputKeepsTheInvariants) {
         const int n = count(rng);
         const int m = mode(rng);
         for (int k = 0; k < n; ++k) {
-            // Random counts, a square wave, a rail, or bytes.
+            // Random counts, a square wave, a rail, or raw bytes.
             batch[k] = static_cast<std::uint16_t>(m == 0   ? value(rng)
                                                   : m == 1 ? ((i / 7) % 2) * 200
-                                                  : m == 2 ? 0xFFFF
-                                                           : value(rng) & 0xFF);
+                                                           : 0xFFFF);
+            bytes[k] = static_cast<std::uint8_t>(value(rng));
         }
         tick += static_cast<std::uint32_t>(step(rng));
         if (i % 500 == 0) analyzer.Advance(tick + 5000);
-        analyzer.AddSamples(tick, batch.data(), static_cast<std::size_t>(n));
+        const auto size = static_cast<std::size_t>(n);
+        if (m == 3) {
+            analyzer.AddByteSamples(tick, bytes.data(), size);
+        } else {
+            analyzer.AddSamples(tick, batch.data(), size);
+        }
         const PulseStatus& s = analyzer.Status();
         ASSERT_EQ(s.rateBpm.has_value(), s.state == PulseState::Good);
         if (s.rateBpm) {
