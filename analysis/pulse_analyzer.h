@@ -50,6 +50,7 @@ public:
     std::uint64_t SamplesSeen() const { return m_samplesSeen; }
     // Offline use at a known rate (sphyra-pulse, tests, export): no estimation from ticks.
     void SetFixedSampleRate(double hz);
+    // Forgets all but a fixed sample rate, as if no sample had come.
     void Reset();
 
     // Lowest and highest sample rates the detector runs at; outside them it reports no signal.
