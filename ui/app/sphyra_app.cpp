@@ -3,14 +3,18 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
+#include <string_view>
 
 #include "serial/port_settings_file.h"
+#include "ui/app/startup_probe.h"
 #include "ui/common/cjk_font.h"
 #include "ui/window/sensor_monitor_dlg.h"
 
 #ifdef Q_OS_UNIX
 #include "ui/app/demo_session.h"
+#include "ui/app/termination_signals.h"
 #endif
 
 #ifdef Q_OS_WIN
@@ -61,7 +65,10 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("FILE"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Run against the built-in sensor simulator."));
-    parser.addOptions({help, version, settings, demo});
+    const QCommandLineOption open(
+        QStringLiteral("open"),
+        QStringLiteral("Open the saved port as soon as the window shows, as \"打开\" does."));
+    parser.addOptions({help, version, settings, demo, open});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -88,12 +95,47 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         return 2;
     }
 
+    if (parser.isSet(demo) && parser.isSet(settings)) {
+        // The demo maps COM1 to its own simulated sensors in a file of its own; using the
+        // operator's file would either lose that mapping or write the demo's port into it.
+        Print(stderr, QStringLiteral("%1: --demo and --settings cannot be used together: the demo "
+                                     "uses a settings file of its own and never reads or changes "
+                                     "yours.\n")
+                          .arg(program));
+        return 2;
+    }
+
     // The program's path as it was given, so a relative start finds a relative file.
     const std::string argv0 = arguments.isEmpty() ? std::string() : arguments.first().toStdString();
     m_options.settingsPath = parser.isSet(settings)
                                  ? std::filesystem::path(parser.value(settings).toStdString())
                                  : PortSettingsFile::PathForProgram(argv0);
     m_options.demo = parser.isSet(demo);
+    m_options.open = parser.isSet(open);
+    return std::nullopt;
+}
+
+std::optional<int> CSphyraApp::ParseCommandLine(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const auto exitCode = ParseCommandLine(arguments)) return exitCode;
+    // The parser has checked the options; the names come from the raw bytes, since the decoding
+    // above replaces bytes that are not valid in the system's encoding.
+    std::optional<std::string> settings;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "--settings" && i + 1 < argc) {
+            settings = argv[++i];
+        } else if (arg.starts_with("--settings=")) {
+            settings = std::string(arg.substr(std::string_view("--settings=").size()));
+        }
+    }
+    if (settings) {
+        m_options.settingsPath = std::filesystem::path(*settings);
+    } else if (argc > 0) {
+        m_options.settingsPath = PortSettingsFile::PathForProgram(argv[0]);
+    }
     return std::nullopt;
 }
 
@@ -104,11 +146,25 @@ int CSphyraApp::Run() {
     // The filter library is looked for on the library path only, never in the current folder.
     ::SetDllDirectoryW(L"");
 #endif
+    StartupProbe::InstallIfAsked();
     CjkFont::ApplyToApplication();
     if (m_options.demo) PrepareDemo(m_options);
 
+    // A write cut short by a crash or a power cut left its temporary file beside the settings.
+    PortSettingsFile(m_options.settingsPath).RemoveStaleTemporaries();
+
     CSensorMonitorDlg window(m_options.settingsPath);
     if (m_options.demo) StartDemo(window);
+#ifdef Q_OS_UNIX
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Received, &window, [&window] {
+        // As the Exit button: the port closes (and its lock file goes), then every modal loop,
+        // the window's and any box's over it, ends.
+        window.OnExit();
+        QCoreApplication::exit(0);
+    });
+#endif
+    if (m_options.open) QTimer::singleShot(0, &window, [&window] { window.OnOpenClose(); });
     window.exec();
     return 0;
 }

@@ -10,18 +10,19 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <cstdio>
 #include <optional>
 #include <string>
 
+#include "ui/common/cjk_font.h"
+#include "ui/list/sensor_list.h"
+#include "ui/view/wave_view.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/about_menu.h"
 #include "ui/window/app_icon.h"
-#include "ui/common/cjk_font.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/message_boxes.h"
 #include "ui/window/port_combo.h"
-#include "ui/list/sensor_list.h"
-#include "ui/view/wave_view.h"
 
 namespace sphyra {
 
@@ -105,6 +106,18 @@ void CSensorMonitorDlg::PresetPortControls() {
     const bool listed = settings.port >= PortMap::kFirstPort && settings.port <= PortMap::kLastPort;
     m_controls.port->setCurrentIndex(listed ? settings.port - 1 : -1);
     m_controls.baud->setEditText(QString::number(settings.baud));
+    if (m_settingsFile.LastProblem().Any())
+        TellSettingsProblem(QStringLiteral("设置未读取，使用默认值："),
+                            m_settingsFile.LastProblem());
+}
+
+void CSensorMonitorDlg::TellSettingsProblem(const QString& what, const FileProblem& problem) {
+    // The prompt line, not a box: the window stays usable, and the whole story is one hover away
+    // and in the terminal.
+    m_controls.prompt->setText(what + QString::fromStdString(problem.brief));
+    m_controls.prompt->setToolTip(QString::fromStdString(problem.full));
+    m_settingsProblemShown = true;
+    std::fprintf(stderr, "sphyra: %s\n", problem.full.c_str());
 }
 
 QStringList CSensorMonitorDlg::PortLabels() const {
@@ -157,6 +170,13 @@ void CSensorMonitorDlg::OpenClose() {
             m_controls.openClose->setText(kCloseCaption);
             m_controls.port->setEnabled(false);
             if (m_controls.prompt->text() == kDisconnected) m_controls.prompt->clear();
+            if (outcome.settingsProblem.Any()) {
+                TellSettingsProblem(QStringLiteral("端口设置未保存："), outcome.settingsProblem);
+            } else if (m_settingsProblemShown) {
+                m_controls.prompt->clear();
+                m_controls.prompt->setToolTip(QString());
+                m_settingsProblemShown = false;
+            }
             break;
         case OpenCloseOutcome::Kind::Closed:
             // The port list stays disabled after a close.
