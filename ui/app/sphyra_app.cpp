@@ -10,6 +10,7 @@
 #include "serial/port_settings_file.h"
 #include "ui/app/startup_probe.h"
 #include "ui/common/cjk_font.h"
+#include "ui/common/png_image.h"
 #include "ui/window/sensor_monitor_dlg.h"
 
 #ifdef Q_OS_UNIX
@@ -148,6 +149,9 @@ int CSphyraApp::Run() {
 #endif
     StartupProbe::InstallIfAsked();
     CjkFont::ApplyToApplication();
+    // The group boxes' frame in the Fusion style.
+    CachePngForStyle(
+        QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
     if (m_options.demo) PrepareDemo(m_options);
 
     // A write cut short by a crash or a power cut left its temporary file beside the settings.

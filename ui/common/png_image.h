@@ -10,4 +10,10 @@ namespace sphyra {
 // wants the file, which costs start-up time for nothing.
 QImage ReadPng(const QString& path);
 
+// Puts a PNG that a style loads by file name (QPixmap(path)) into the pixmap cache under the key
+// QPixmap::load looks for, read with the built-in reader, so that the style's first paint does
+// not load every image plugin. When the key does not match (another Qt), nothing changes but the
+// time saved.
+void CachePngForStyle(const QString& path);
+
 }  // namespace sphyra
