@@ -112,6 +112,13 @@ FileProblem Problem(const fs::path& path, const std::string& brief, const std::s
 ReadResult Read(const fs::path& path) {
     g_reads.fetch_add(1, std::memory_order_relaxed);
     ReadResult result;
+    // Opening a serial device, even without blocking, can toggle its modem lines: look first.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+        result.status = ReadResult::Status::Refused;
+        result.problem = NotRegular(path, before.st_mode);
+        return result;
+    }
     Fd file;
     file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file.fd < 0) {
