@@ -82,7 +82,10 @@ TEST(SphyraProcessTest, TerminationSignalsCloseThePortAndEndAsExitDoes) {
         const pid_t pid =
             Start({"--settings", settings.string(), "--open"}, {{"QT_QPA_PLATFORM", "offscreen"}},
                   dir.filePath("err").toStdString());
-        ASSERT_TRUE(RunUntil([&] { return fs::exists(lock); })) << "the port never opened";
+        // Opened and saved: the open is over, so the signal finds the program in its event loop.
+        ASSERT_TRUE(RunUntil([&] {
+            return fs::exists(lock) && ReadAll(settings).find("CommBaud") != std::string::npos;
+        })) << "the port never opened";
         ASSERT_EQ(::kill(pid, signalNumber), 0);
         const int status = Finish(pid);
         ASSERT_TRUE(WIFEXITED(status)) << "signal " << signalNumber << ", status " << status;
