@@ -222,7 +222,8 @@ void CMSComm::OpenDevice() {
             default:
                 break;
         }
-        throw CommError(OpenFailureText(failure, portName, device, detail, DeviceGroup(device)));
+        throw CommError(OpenFailureText(failure, portName, device, detail, DeviceGroup(device),
+                                        DeviceOwnership(device)));
     }
     // Pseudo-terminals and some adapters have no modem lines; that is no reason
     // to refuse the port.

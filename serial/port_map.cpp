@@ -57,38 +57,55 @@ bool NaturalLess(std::string_view a, std::string_view b) {
 PortMap::PortMap(std::filesystem::path settingsPath, PortLister lister)
     : m_settingsPath(std::move(settingsPath)), m_lister(std::move(lister)) {}
 
-std::string PortMap::ExplicitDevice(int number) const {
-    return PrivateProfile(m_settingsPath)
-        .GetProfileString("Ports", "COM" + std::to_string(number), "");
+std::vector<std::string> PortMap::ExplicitDevices() const {
+    const ProfileText text = PrivateProfile(m_settingsPath).Load();
+    std::vector<std::string> devices(kLastPort + 1);
+    for (int number = kFirstPort; number <= kLastPort; ++number) {
+        devices[static_cast<std::size_t>(number)] =
+            text.Get("Ports", "COM" + std::to_string(number)).value_or(std::string());
+    }
+    return devices;
 }
 
-std::string PortMap::DeviceFor(int number, const std::vector<std::string>& sorted) const {
+std::vector<std::string> PortMap::SortedSystemPorts() const {
+    std::vector<std::string> devices = m_lister ? m_lister() : std::vector<std::string>();
+    SortPorts(devices);
+    return devices;
+}
+
+std::string PortMap::DeviceFor(int number) const {
     if (number < kFirstPort || number > kLastPort) return {};
-    std::string device = ExplicitDevice(number);
+    std::string device = ExplicitDevices()[static_cast<std::size_t>(number)];
     if (!device.empty()) return device;
 #ifdef _WIN32
-    (void)sorted;
     return "COM" + std::to_string(number);
 #else
+    const std::vector<std::string> sorted = SortedSystemPorts();
     const auto index = static_cast<std::size_t>(number - kFirstPort);
     return index < sorted.size() ? sorted[index] : std::string();
 #endif
 }
 
-std::string PortMap::DeviceFor(int number) const {
-    std::vector<std::string> devices = m_lister ? m_lister() : std::vector<std::string>();
-    SortPorts(devices);
-    return DeviceFor(number, devices);
-}
-
 std::vector<PortChoice> PortMap::Choices() const {
-    std::vector<std::string> devices = m_lister ? m_lister() : std::vector<std::string>();
-    SortPorts(devices);
+    const std::vector<std::string> named = ExplicitDevices();
+    std::vector<std::string> sorted;
+#ifndef _WIN32
+    bool allNamed = true;
+    for (int number = kFirstPort; number <= kLastPort; ++number)
+        allNamed = allNamed && !named[static_cast<std::size_t>(number)].empty();
+    if (!allNamed) sorted = SortedSystemPorts();
+#endif
     std::vector<PortChoice> choices;
     for (int number = kFirstPort; number <= kLastPort; ++number) {
         PortChoice choice;
         choice.number = number;
-        choice.device = DeviceFor(number, devices);
+        choice.device = named[static_cast<std::size_t>(number)];
+#ifdef _WIN32
+        if (choice.device.empty()) choice.device = "COM" + std::to_string(number);
+#else
+        const auto index = static_cast<std::size_t>(number - kFirstPort);
+        if (choice.device.empty() && index < sorted.size()) choice.device = sorted[index];
+#endif
         choice.label = Label(number, choice.device);
         choices.push_back(std::move(choice));
     }

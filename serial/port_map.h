@@ -20,7 +20,9 @@ struct PortChoice {
 // the n-th serial port the system lists, USB adapters (ttyUSB*) first, then ACM
 // modems (ttyACM*), then the rest, each group by name with numbers compared as
 // numbers. Every call looks again, so a device plugged in after start-up is
-// found at the next open.
+// found at the next open. Each call reads the settings file once, and lists the
+// system's ports (slow: tens of milliseconds) only when a number it needs is not
+// named in the file.
 class PortMap {
 public:
     static constexpr int kFirstPort = 1;
@@ -49,8 +51,9 @@ public:
     const std::filesystem::path& SettingsPath() const { return m_settingsPath; }
 
 private:
-    std::string ExplicitDevice(int number) const;
-    std::string DeviceFor(int number, const std::vector<std::string>& sorted) const;
+    // The "Ports" section's devices, index = port number; empty where none is named.
+    std::vector<std::string> ExplicitDevices() const;
+    std::vector<std::string> SortedSystemPorts() const;
 
     std::filesystem::path m_settingsPath;
     PortLister m_lister;

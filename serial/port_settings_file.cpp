@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "serial/leading_int.h"
 #include "serial/private_profile.h"
 
 namespace sphyra {
@@ -48,16 +49,21 @@ std::filesystem::path PortSettingsFile::PathForProgram(const std::string& argv0)
 
 PortSettings PortSettingsFile::ReadPortSettings() const {
     const PrivateProfile profile(m_path);
+    const ProfileText text = profile.Load();
+    m_problem = profile.LastProblem();
     PortSettings settings;
-    settings.port = profile.GetProfileInt(kSection, kPortKey, 1);
-    settings.baud = profile.GetProfileInt(kSection, kBaudKey, 115200);
+    if (const auto port = text.Get(kSection, kPortKey)) settings.port = ParseLeadingInt(*port);
+    if (const auto baud = text.Get(kSection, kBaudKey)) settings.baud = ParseLeadingInt(*baud);
     return settings;
 }
 
-void PortSettingsFile::WritePortSettings(int port, int baud) {
+bool PortSettingsFile::WritePortSettings(int port, int baud) {
     PrivateProfile profile(m_path);
-    profile.WriteProfileString(kSection, kPortKey, std::to_string(port));
-    profile.WriteProfileString(kSection, kBaudKey, std::to_string(baud));
+    const bool written =
+        profile.WriteProfileStrings(kSection, {{std::string(kPortKey), std::to_string(port)},
+                                               {std::string(kBaudKey), std::to_string(baud)}});
+    m_problem = profile.LastProblem();
+    return written;
 }
 
 }  // namespace sphyra

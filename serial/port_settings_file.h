@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "serial/profile_file.h"
+
 namespace sphyra {
 
 struct PortSettings {
@@ -20,13 +22,23 @@ public:
     // $XDG_CONFIG_HOME/sphyra/sphyra.ini (~/.config/sphyra/sphyra.ini).
     static std::filesystem::path PathForProgram(const std::string& argv0);
 
+    // Both keys from one reading of the file; defaults for what is missing or unreadable.
     PortSettings ReadPortSettings() const;
-    void WritePortSettings(int port, int baud);  // failures are ignored
+    // Both keys in one write, "CommPort" first. False when the file was not saved; LastProblem()
+    // says why, for the operator.
+    bool WritePortSettings(int port, int baud);
+
+    // Why the last read or write fell back or failed; empty when it did not.
+    const FileProblem& LastProblem() const { return m_problem; }
+
+    // Clears temporary files a crash during a write left beside the file.
+    int RemoveStaleTemporaries() const { return profile_file::RemoveStaleTemporaries(m_path); }
 
     const std::filesystem::path& Path() const { return m_path; }
 
 private:
     std::filesystem::path m_path;
+    mutable FileProblem m_problem;
 };
 
 }  // namespace sphyra

@@ -84,7 +84,9 @@ OpenCloseOutcome SerialConnection::OnOpenClose(std::optional<int> portIndex,
             portMessage.empty() ? std::string(kOpenFailed) : portMessage + "\n" + kOpenFailed;
         return outcome;
     }
-    m_settings.WritePortSettings(port, baud);
+    // The open counts even when the file cannot take the settings.
+    if (!m_settings.WritePortSettings(port, baud))
+        outcome.settingsProblem = m_settings.LastProblem();
     outcome.kind = OpenCloseOutcome::Kind::Opened;
     return outcome;
 }

@@ -12,11 +12,13 @@
 namespace sphyra {
 
 // What the Open/Close button did, for the window to show. `message`, when not
-// empty, goes into a plain modal message box.
+// empty, goes into a plain modal message box. `settingsProblem`: the port opened
+// but its settings could not be saved.
 struct OpenCloseOutcome {
     enum class Kind { Closed, Opened, Refused, Failed };
     Kind kind = Kind::Refused;
     std::string message;
+    FileProblem settingsProblem;
 };
 
 // What one OnComm notification turned out to be.

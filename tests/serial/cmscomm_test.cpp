@@ -65,6 +65,14 @@ TEST(CMSCommTest, PermissionTextNamesTheDeviceAndItsGroup) {
     EXPECT_NE(text.find("/dev/ttyUSB0"), std::string::npos);
     EXPECT_NE(text.find("dialout"), std::string::npos);
     EXPECT_NE(text.find("Permission denied"), std::string::npos);
+
+    // Joining root (or any group not meant for devices) is no advice: owner and mode instead.
+    const std::string rootOwned =
+        OpenFailureText(OpenFailure::PermissionDenied, "COM1", "/dev/ttyS0", "", "root",
+                        "user root, group root, mode crw-------");
+    EXPECT_EQ(rootOwned.find("usermod"), std::string::npos) << rootOwned;
+    EXPECT_NE(rootOwned.find("crw-------"), std::string::npos) << rootOwned;
+    EXPECT_EQ(DeviceOwnership("/dev/null").substr(0, 10), "user root,");
 }
 
 // A pseudo-terminal reached through COM3, mapped by the "Ports" section of a

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "serial/profile_file.h"
 #include "tests/serial/temp_dir.h"
 
 namespace sphyra {
@@ -39,6 +44,34 @@ TEST(PortMapTest, PortsSectionOverridesTheListAndEveryCallLooksAgain) {
     WriteFile(ini, "[Ports]\nCOM3=/tmp/link\n");
     EXPECT_EQ(map.DeviceFor(2), "/dev/ttyACM0");
     EXPECT_EQ(map.DeviceFor(3), "/tmp/link");
+}
+
+// Listing the system's ports takes tens of milliseconds; a named device needs no listing, and
+// each call reads the settings file once.
+TEST(PortMapTest, ListsTheSystemPortsOnlyForNumbersTheFileDoesNotName) {
+    TempDir dir;
+    std::string ports = "[Ports]\n";
+    for (int number = 1; number <= 16; ++number)
+        ports += "COM" + std::to_string(number) + "=/dev/named" + std::to_string(number) + "\n";
+    WriteFile(dir / "all.ini", ports);
+    int listed = 0;
+    const auto lister = [&] {
+        ++listed;
+        return std::vector<std::string>{"/dev/ttyUSB0"};
+    };
+    const std::uint64_t reads = profile_file::ReadCount();
+    PortMap all(dir / "all.ini", lister);
+    EXPECT_EQ(all.DeviceFor(3), "/dev/named3");
+    EXPECT_EQ(all.Choices()[15].device, "/dev/named16");
+    EXPECT_EQ(listed, 0);
+    EXPECT_EQ(profile_file::ReadCount() - reads, 2u);
+
+    WriteFile(dir / "one.ini", "[Ports]\nCOM2=/dev/named2\n");
+    PortMap one(dir / "one.ini", lister);
+    EXPECT_EQ(one.DeviceFor(2), "/dev/named2");
+    EXPECT_EQ(listed, 0);
+    EXPECT_EQ(one.DeviceFor(1), "/dev/ttyUSB0");
+    EXPECT_EQ(listed, 1);
 }
 
 TEST(PortMapTest, ChoicesLabelEachNumberWithItsDevice) {

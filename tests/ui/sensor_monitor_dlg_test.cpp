@@ -21,14 +21,15 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/tick_clock.h"
+#include "serial/profile_file.h"
 #include "tests/serial/event_wait.h"
 #include "tests/serial/test_frames.h"
 #include "tests/ui/modal_catcher.h"
 #ifndef _WIN32
 #include "tests/serial/pty_pair.h"
 #endif
-#include "ui/window/port_combo.h"
 #include "ui/view/wave_view.h"
+#include "ui/window/port_combo.h"
 
 namespace sphyra {
 namespace {
@@ -137,6 +138,38 @@ TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
     EXPECT_FALSE(c.port->isEnabled());
     EXPECT_FALSE(window->Comm().GetPortOpen());
     EXPECT_TRUE(catcher.Boxes().empty());
+}
+#endif
+
+#ifndef _WIN32
+// Each need reads the file once (counted through profile_file::ReadCount), the slow system port
+// listing waits for the list to open, and a file that cannot take the settings is told in the
+// prompt line while the open still counts.
+TEST_F(WindowTest, SettingsAreReadOncePerNeedAndProblemsAreToldWhileTheOpenCounts) {
+    PtyPair pty;
+    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
+    std::filesystem::permissions(m_settingsPath, std::filesystem::perms::owner_read);
+    const std::uint64_t before = profile_file::ReadCount();
+    auto window = MakeWindow();
+    EXPECT_EQ(profile_file::ReadCount() - before, 1u);
+    EXPECT_TRUE(window->Controls().prompt->text().isEmpty());
+
+    window->Controls().port->showPopup();
+    window->Controls().port->hidePopup();
+    EXPECT_EQ(profile_file::ReadCount() - before, 2u);
+    EXPECT_TRUE(window->Controls().port->itemText(0).startsWith(QStringLiteral("COM1 (pts/")));
+
+    ModalCatcher catcher;
+    OpenOverPty(*window, pty);  // the device, then the write's own look at the file
+    EXPECT_EQ(profile_file::ReadCount() - before, 4u);
+    EXPECT_TRUE(catcher.Boxes().empty());
+    EXPECT_EQ(window->Controls().prompt->text(), QStringLiteral("端口设置未保存：文件只读"));
+    EXPECT_TRUE(window->Controls().prompt->toolTip().contains(QStringLiteral("read-only")));
+
+    // A folder where the file should be: defaults, and the operator knows why.
+    CSensorMonitorDlg folder(m_dir.path().toStdString(), &m_clock);
+    EXPECT_TRUE(folder.Controls().prompt->text().startsWith(QStringLiteral("设置未读取")));
+    EXPECT_EQ(folder.Controls().baud->currentText(), QStringLiteral("115200"));
 }
 #endif
 

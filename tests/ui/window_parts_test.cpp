@@ -7,18 +7,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "serial/comm_control.h"
 #include "tests/ui/modal_catcher.h"
-#include "ui/window/about_dlg.h"
+#include "ui/app/sphyra_app.h"
 #include "ui/common/cjk_font.h"
+#include "ui/window/about_dlg.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/filter_library.h"
 #include "ui/window/handler_dispatch.h"
 #include "ui/window/port_combo.h"
-#include "ui/app/sphyra_app.h"
 
 namespace sphyra {
 namespace {
@@ -92,8 +94,17 @@ TEST(PortComboTest, RelabelsWhenTheListOpensAndKeepsTheSelection) {
     ASSERT_EQ(combo.count(), 16);
     EXPECT_EQ(combo.itemText(15), QStringLiteral("COM16"));
     QString device = QStringLiteral("ttyUSB0");
-    combo.SetLabelSource([&] { return QStringList{QStringLiteral("COM1 (%1)").arg(device)}; });
+    int asked = 0;
+    combo.SetLabelSource([&] {
+        ++asked;
+        return QStringList{QStringLiteral("COM1 (%1)").arg(device)};
+    });
     combo.setCurrentIndex(0);
+    // Listing the devices is slow: not before the list opens.
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(combo.itemText(0), QStringLiteral("COM1"));
+
+    combo.RefreshLabels();
     EXPECT_EQ(combo.itemText(0), QStringLiteral("COM1 (ttyUSB0)"));
     EXPECT_EQ(combo.itemText(1), QStringLiteral("COM2"));
 
@@ -147,9 +158,20 @@ TEST(SphyraAppTest, SettingsFileComesFromTheOptionOrTheProgramPath) {
     EXPECT_EQ(app.GetOptions().settingsPath, std::filesystem::path("C:/tools/sphyra.ini"));
     EXPECT_FALSE(app.GetOptions().demo);
 
-    EXPECT_FALSE(app.ParseCommandLine({"sphyra", "--settings", "/tmp/a.ini", "--demo"}));
-    EXPECT_EQ(app.GetOptions().settingsPath, std::filesystem::path("/tmp/a.ini"));
+    EXPECT_FALSE(app.ParseCommandLine({"sphyra", "--demo"}));
     EXPECT_TRUE(app.GetOptions().demo);
+
+    // The name's bytes as given: "中文" in GBK is not UTF-8 and must not be decoded on the way.
+    const std::string gbk = "/tmp/\xD6\xD0\xCE\xC4.ini";
+    std::vector<std::string> words = {"sphyra", "--open", "--settings", gbk};
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    EXPECT_FALSE(app.ParseCommandLine(static_cast<int>(argv.size()), argv.data()));
+    EXPECT_EQ(app.GetOptions().settingsPath.native(), gbk);
+    EXPECT_TRUE(app.GetOptions().open);
+
+    // The demo keeps its own file; asking for another is refused rather than ignored.
+    EXPECT_EQ(app.ParseCommandLine({"sphyra", "--settings", "/tmp/a.ini", "--demo"}), 2);
 }
 
 TEST(SphyraAppTest, InformationalAndBadOptionsEndTheProgram) {

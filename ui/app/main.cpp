@@ -1,15 +1,22 @@
 #include <QApplication>
-#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
 
+#include "ui/app/display_check.h"
 #include "ui/app/sphyra_app.h"
 
 int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
     sphyra::CSphyraApp sphyra;
     // --help and --version answer before anything needs a display.
-    if (const auto exitCode = sphyra.ParseCommandLine(arguments)) return *exitCode;
+    if (const auto exitCode = sphyra.ParseCommandLine(argc, argv)) return *exitCode;
 
+    const std::string missing = sphyra::DisplayCheck::MissingReason(std::getenv);
+    if (!missing.empty()) {
+        std::fprintf(stderr, "sphyra: cannot open a window: %s.\n", missing.c_str());
+        return 1;
+    }
+    sphyra::DisplayCheck::GuardPlatformStart(true);
     QApplication app(argc, argv);
+    sphyra::DisplayCheck::GuardPlatformStart(false);
     return sphyra.Run();
 }

@@ -3,14 +3,19 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
+#include <string_view>
 
 #include "serial/port_settings_file.h"
+#include "ui/app/startup_probe.h"
 #include "ui/common/cjk_font.h"
+#include "ui/common/png_image.h"
 #include "ui/window/sensor_monitor_dlg.h"
 
 #ifdef Q_OS_UNIX
 #include "ui/app/demo_session.h"
+#include "ui/app/termination_signals.h"
 #endif
 
 #ifdef Q_OS_WIN
@@ -66,7 +71,10 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("Record everything received into capture files in DIR, from the moment "
                        "the port opens."),
         QStringLiteral("DIR"));
-    parser.addOptions({help, version, settings, demo, record});
+    const QCommandLineOption open(
+        QStringLiteral("open"),
+        QStringLiteral("Open the saved port as soon as the window shows, as \"打开\" does."));
+    parser.addOptions({help, version, settings, demo, record, open});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -93,6 +101,16 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         return 2;
     }
 
+    if (parser.isSet(demo) && parser.isSet(settings)) {
+        // The demo maps COM1 to its own simulated sensors in a file of its own; using the
+        // operator's file would either lose that mapping or write the demo's port into it.
+        Print(stderr, QStringLiteral("%1: --demo and --settings cannot be used together: the demo "
+                                     "uses a settings file of its own and never reads or changes "
+                                     "yours.\n")
+                          .arg(program));
+        return 2;
+    }
+
     // The program's path as it was given, so a relative start finds a relative file.
     const std::string argv0 = arguments.isEmpty() ? std::string() : arguments.first().toStdString();
     m_options.settingsPath = parser.isSet(settings)
@@ -100,6 +118,37 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
                                  : PortSettingsFile::PathForProgram(argv0);
     m_options.demo = parser.isSet(demo);
     if (parser.isSet(record)) m_options.recordFolder = parser.value(record).toStdString();
+    m_options.open = parser.isSet(open);
+    return std::nullopt;
+}
+
+std::optional<int> CSphyraApp::ParseCommandLine(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const auto exitCode = ParseCommandLine(arguments)) return exitCode;
+    // The parser has checked the options; the names come from the raw bytes, since the decoding
+    // above replaces bytes that are not valid in the system's encoding.
+    std::optional<std::string> settings;
+    std::optional<std::string> record;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "--settings" && i + 1 < argc) {
+            settings = argv[++i];
+        } else if (arg.starts_with("--settings=")) {
+            settings = std::string(arg.substr(std::string_view("--settings=").size()));
+        } else if (arg == "--record" && i + 1 < argc) {
+            record = argv[++i];
+        } else if (arg.starts_with("--record=")) {
+            record = std::string(arg.substr(std::string_view("--record=").size()));
+        }
+    }
+    if (record) m_options.recordFolder = std::filesystem::path(*record);
+    if (settings) {
+        m_options.settingsPath = std::filesystem::path(*settings);
+    } else if (argc > 0) {
+        m_options.settingsPath = PortSettingsFile::PathForProgram(argv[0]);
+    }
     return std::nullopt;
 }
 
@@ -110,12 +159,29 @@ int CSphyraApp::Run() {
     // The filter library is looked for on the library path only, never in the current folder.
     ::SetDllDirectoryW(L"");
 #endif
+    StartupProbe::InstallIfAsked();
     CjkFont::ApplyToApplication();
+    // The group boxes' frame in the Fusion style.
+    CachePngForStyle(
+        QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
     if (m_options.demo) PrepareDemo(m_options);
+
+    // A write cut short by a crash or a power cut left its temporary file beside the settings.
+    PortSettingsFile(m_options.settingsPath).RemoveStaleTemporaries();
 
     CSensorMonitorDlg window(m_options.settingsPath);
     if (m_options.demo) StartDemo(window);
     if (!m_options.recordFolder.empty()) window.Recording().RecordFromOpen(m_options.recordFolder);
+#ifdef Q_OS_UNIX
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Received, &window, [&window] {
+        // As the Exit button: the port closes (and its lock file goes), then every modal loop,
+        // the window's and any box's over it, ends.
+        window.OnExit();
+        QCoreApplication::exit(0);
+    });
+#endif
+    if (m_options.open) QTimer::singleShot(0, &window, [&window] { window.OnOpenClose(); });
     window.exec();
     return 0;
 }

@@ -21,6 +21,7 @@ public:
         std::filesystem::path settingsPath;  // the port settings file
         bool demo = false;
         std::filesystem::path recordFolder;  // --record: record from the port's opening
+        bool open = false;  // open the saved port once the window shows
     };
 
     CSphyraApp();
@@ -30,6 +31,9 @@ public:
     // program has nothing more to do (--help, --version, a bad option), otherwise nothing.
     // Needs no QApplication, so informational options work without a display.
     std::optional<int> ParseCommandLine(const QStringList& arguments);
+    // The same from the program's own arguments. File names are taken as the bytes given, so a
+    // name in another encoding than the system's (GBK folders copied from Windows) still works.
+    std::optional<int> ParseCommandLine(int argc, char* argv[]);
 
     // Runs the main window modally once the command line is parsed and the QApplication
     // exists; returns the exit code.

@@ -2,6 +2,8 @@
 
 #include <QBitmap>
 
+#include "ui/common/png_image.h"
+
 // Resources compiled into a static library are only linked in when something
 // refers to them; this function is that reference. It must live outside any namespace.
 static void InitSensorListResources() {
@@ -24,7 +26,7 @@ std::vector<QPixmap> CutSensorImageStrip(const QImage& strip) {
 
 std::vector<QPixmap> LoadSensorImageStrip() {
     InitSensorListResources();
-    return CutSensorImageStrip(QImage(kSensorStripResource));
+    return CutSensorImageStrip(ReadPng(kSensorStripResource));
 }
 
 }  // namespace sphyra

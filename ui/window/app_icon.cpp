@@ -1,6 +1,9 @@
 #include "ui/window/app_icon.h"
 
+#include <QPixmap>
 #include <QString>
+
+#include "ui/common/png_image.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace. Calling it makes the linker keep the
 // resources, which otherwise sit unreferenced in a static library.
@@ -16,12 +19,12 @@ namespace sphyra {
 
 QIcon AppIcon::Window() {
     InitSphyraResources();
-    return QIcon(QStringLiteral(":/sphyra/icon_128.png"));
+    return QIcon(QPixmap::fromImage(ReadPng(QStringLiteral(":/sphyra/icon_128.png"))));
 }
 
 QPixmap AppIcon::Logo() {
     InitSphyraResources();
-    return QPixmap(QStringLiteral(":/sphyra/logo_132.png"));
+    return QPixmap::fromImage(ReadPng(QStringLiteral(":/sphyra/logo_132.png")));
 }
 
 }  // namespace sphyra

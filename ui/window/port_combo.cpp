@@ -13,8 +13,9 @@ PortCombo::PortCombo(QWidget* parent) : QComboBox(parent) {
 }
 
 void PortCombo::SetLabelSource(LabelSource source) {
+    // Not asked now: finding the devices lists the system's serial ports, which costs tens of
+    // milliseconds at start-up and is only needed once the operator opens the list.
     m_source = std::move(source);
-    RefreshLabels();
 }
 
 void PortCombo::RefreshLabels() {

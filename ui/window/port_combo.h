@@ -20,6 +20,7 @@ public:
 
     explicit PortCombo(QWidget* parent = nullptr);
 
+    // The source is first asked when the list opens.
     void SetLabelSource(LabelSource source);
     // Relabels the items; the selection stays where it was.
     void RefreshLabels();

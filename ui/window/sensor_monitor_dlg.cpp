@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -107,6 +108,18 @@ void CSensorMonitorDlg::PresetPortControls() {
     const bool listed = settings.port >= PortMap::kFirstPort && settings.port <= PortMap::kLastPort;
     m_controls.port->setCurrentIndex(listed ? settings.port - 1 : -1);
     m_controls.baud->setEditText(QString::number(settings.baud));
+    if (m_settingsFile.LastProblem().Any())
+        TellSettingsProblem(QStringLiteral("设置未读取，使用默认值："),
+                            m_settingsFile.LastProblem());
+}
+
+void CSensorMonitorDlg::TellSettingsProblem(const QString& what, const FileProblem& problem) {
+    // The prompt line, not a box: the window stays usable, and the whole story is one hover away
+    // and in the terminal.
+    m_controls.prompt->setText(what + QString::fromStdString(problem.brief));
+    m_controls.prompt->setToolTip(QString::fromStdString(problem.full));
+    m_settingsProblemShown = true;
+    std::fprintf(stderr, "sphyra: %s\n", problem.full.c_str());
 }
 
 QStringList CSensorMonitorDlg::PortLabels() const {
@@ -159,6 +172,13 @@ void CSensorMonitorDlg::OpenClose() {
             m_controls.openClose->setText(kCloseCaption);
             m_controls.port->setEnabled(false);
             if (m_controls.prompt->text() == kDisconnected) m_controls.prompt->clear();
+            if (outcome.settingsProblem.Any()) {
+                TellSettingsProblem(QStringLiteral("端口设置未保存："), outcome.settingsProblem);
+            } else if (m_settingsProblemShown) {
+                m_controls.prompt->clear();
+                m_controls.prompt->setToolTip(QString());
+                m_settingsProblemShown = false;
+            }
             break;
         case OpenCloseOutcome::Kind::Closed:
             // The port list stays disabled after a close.

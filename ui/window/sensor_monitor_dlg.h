@@ -91,6 +91,7 @@ private:
     void ShutDown();
     QRect WaveFrameRect() const;
     QStringList PortLabels() const;
+    void TellSettingsProblem(const QString& what, const FileProblem& problem);
 
     std::unique_ptr<TickClock> m_ownClock;
     TickClock& m_clock;
@@ -110,6 +111,7 @@ private:
     bool m_autoPurgeEnabled = false;
     Tick m_lastPurgeTick = 0;
     bool m_shutDown = false;
+    bool m_settingsProblemShown = false;  // the prompt holds a settings file problem
 };
 
 }  // namespace sphyra
