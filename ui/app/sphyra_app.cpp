@@ -61,7 +61,12 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("FILE"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Run against the built-in sensor simulator."));
-    parser.addOptions({help, version, settings, demo});
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        QStringLiteral("Interface language: zh_CN (the default) or en. Remembered in the "
+                       "settings file."),
+        QStringLiteral("LANG"));
+    parser.addOptions({help, version, settings, demo, lang});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -94,6 +99,15 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
                                  ? std::filesystem::path(parser.value(settings).toStdString())
                                  : PortSettingsFile::PathForProgram(argv0);
     m_options.demo = parser.isSet(demo);
+    m_options.language.reset();
+    if (parser.isSet(lang)) {
+        m_options.language = InterfaceLanguage::Parse(parser.value(lang));
+        if (!m_options.language) {
+            Print(stderr,
+                  QStringLiteral("Unknown language: %1 (zh_CN or en)\n").arg(parser.value(lang)));
+            return 2;
+        }
+    }
     return std::nullopt;
 }
 
@@ -105,12 +119,22 @@ int CSphyraApp::Run() {
     ::SetDllDirectoryW(L"");
 #endif
     CjkFont::ApplyToApplication();
+    // Before the demo points the options at a settings file of its own.
+    if (!m_language.Install(ChooseLanguage()))
+        Print(stderr, QStringLiteral("sphyra: some translations are missing; those texts stay as "
+                                     "written.\n"));
     if (m_options.demo) PrepareDemo(m_options);
 
     CSensorMonitorDlg window(m_options.settingsPath);
     if (m_options.demo) StartDemo(window);
     window.exec();
     return 0;
+}
+
+InterfaceLanguage::Language CSphyraApp::ChooseLanguage() const {
+    if (!m_options.language) return InterfaceLanguage::Read(m_options.settingsPath);
+    InterfaceLanguage::Remember(m_options.settingsPath, *m_options.language);
+    return *m_options.language;
 }
 
 void CSphyraApp::PrepareDemo(Options& options) {

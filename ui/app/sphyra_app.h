@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 
+#include "ui/app/interface_language.h"
+
 namespace sphyra {
 
 class CSensorMonitorDlg;
@@ -20,6 +22,8 @@ public:
     struct Options {
         std::filesystem::path settingsPath;  // the port settings file
         bool demo = false;
+        // --lang; when not given, the language remembered in the settings file.
+        std::optional<InterfaceLanguage::Language> language;
     };
 
     CSphyraApp();
@@ -47,7 +51,12 @@ protected:
     virtual void StartDemo(CSensorMonitorDlg& window);
 
 private:
+    // The interface language for this run; a language named on the command line is
+    // remembered for the next runs.
+    InterfaceLanguage::Language ChooseLanguage() const;
+
     Options m_options;
+    InterfaceLanguage m_language;
     std::unique_ptr<DemoSession> m_demo;
 };
 

@@ -13,23 +13,29 @@
 #include <optional>
 #include <string>
 
+#include "ui/common/cjk_font.h"
+#include "ui/list/sensor_list.h"
+#include "ui/view/wave_view.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/about_menu.h"
 #include "ui/window/app_icon.h"
-#include "ui/common/cjk_font.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/message_boxes.h"
 #include "ui/window/port_combo.h"
-#include "ui/list/sensor_list.h"
-#include "ui/view/wave_view.h"
 
 namespace sphyra {
 
 namespace {
 
-const QString kOpenCaption = QStringLiteral("打开");
-const QString kCloseCaption = QStringLiteral("关闭");
-const QString kDisconnected = QStringLiteral("通信端口已断开!");
+QString OpenCaption() {
+    return CSensorMonitorDlg::tr("打开");
+}
+QString CloseCaption() {
+    return CSensorMonitorDlg::tr("关闭");
+}
+QString Disconnected() {
+    return CSensorMonitorDlg::tr("通信端口已断开!");
+}
 
 TickClock& ChooseClock(TickClock* injected, std::unique_ptr<TickClock>& own) {
     if (injected != nullptr) return *injected;
@@ -71,7 +77,11 @@ CSensorMonitorDlg::CSensorMonitorDlg(std::filesystem::path settingsPath, TickClo
     m_timer.start(kTimerPeriodMs);
 
     m_acquisition.Applier().SetFilter(m_filter.Load());
-    // The default focus is set by Qt when the window is first shown.
+    // The operator works in the sensor list, so that is where the window starts; no push
+    // button is a default button, so Enter and Esc change nothing until he moves the focus
+    // to a button himself.
+    for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
+    m_controls.list->setFocus(Qt::OtherFocusReason);
 }
 
 CSensorMonitorDlg::~CSensorMonitorDlg() {
@@ -84,7 +94,7 @@ void CSensorMonitorDlg::SetUpWindow() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowTitle(QString::fromUtf8(MonitorLayout::kTitle));
+    setWindowTitle(MonitorLayout::Title());
     setFont(CjkFont::Font(CjkFont::kDialogPointSize));
     const DialogUnits units(font());
     setFixedSize(units.Size(MonitorLayout::kWidth, MonitorLayout::kHeight));
@@ -154,20 +164,20 @@ void CSensorMonitorDlg::OpenClose() {
     const OpenCloseOutcome outcome = m_connection.OnOpenClose(selection, baudText);
     switch (outcome.kind) {
         case OpenCloseOutcome::Kind::Opened:
-            m_controls.openClose->setText(kCloseCaption);
+            m_controls.openClose->setText(CloseCaption());
             m_controls.port->setEnabled(false);
-            if (m_controls.prompt->text() == kDisconnected) m_controls.prompt->clear();
+            if (m_controls.prompt->text() == Disconnected()) m_controls.prompt->clear();
             break;
         case OpenCloseOutcome::Kind::Closed:
             // The port list stays disabled after a close.
-            m_controls.openClose->setText(kOpenCaption);
+            m_controls.openClose->setText(OpenCaption());
             break;
         case OpenCloseOutcome::Kind::Refused:
         case OpenCloseOutcome::Kind::Failed:
             break;
     }
     if (!outcome.message.empty())
-        MessageBoxes::ShowPlain(this, QString::fromStdString(outcome.message));
+        MessageBoxes::ShowPlain(this, MessageBoxes::Translate(outcome.message));
 }
 
 void CSensorMonitorDlg::OnCommEvent() {
@@ -179,12 +189,15 @@ void CSensorMonitorDlg::CommEvent() {
     // The device went away (adapter unplugged): the port already reads closed. Say so quietly;
     // a modal box here would stack up behind an operator who is busy re-plugging.
     m_connection.ClosePort();
-    m_controls.openClose->setText(kOpenCaption);
-    m_controls.prompt->setText(kDisconnected);
+    m_controls.openClose->setText(OpenCaption());
+    m_controls.prompt->setText(Disconnected());
 }
 
 void CSensorMonitorDlg::OnTimer() {
-    m_dispatch.Run([this] { PurgeWhenDue(); });
+    m_dispatch.Run([this] {
+        PurgeWhenDue();
+        m_sensorList->RefreshRows();
+    });
 }
 
 void CSensorMonitorDlg::PurgeWhenDue() {
@@ -228,10 +241,16 @@ void CSensorMonitorDlg::ShutDown() {
 }
 
 void CSensorMonitorDlg::keyPressEvent(QKeyEvent* event) {
-    // A focused push button takes Enter itself; anywhere else Enter and Esc do nothing.
+    // Enter presses the push button that has the focus (none is a default button, so the
+    // button passes the key on); anywhere else Enter and Esc do nothing.
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+                button != nullptr && button->isEnabled() && button->isVisible())
+                button->click();
+            event->accept();
+            return;
         case Qt::Key_Escape:
             event->accept();
             return;
