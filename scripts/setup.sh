@@ -13,6 +13,7 @@ SPHYRA_PACKAGES=(
     qt6-base-dev qt6-serialport-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
+    qt6-l10n-tools qt6-translations-l10n
 )
 
 sphyra_as_root() {

@@ -125,7 +125,7 @@
     </message>
     <message>
         <source>通信控制</source>
-        <translation>Port</translation>
+        <translation>Connection</translation>
     </message>
     <message>
         <source>自动调整</source>

@@ -89,16 +89,23 @@ TEST_F(WindowUserTest, EnterAndEscapeAtStartChangeNothingWhileAFocusedButtonStil
     EXPECT_FALSE(m_window->IsShutDown());
     EXPECT_FALSE(m_window->Comm().GetPortOpen());
 
-    // The operator tabs to the Open button himself: Enter and Space press it, Esc does not.
+    // A click on Open opens the port and leaves the focus in the list: Enter does not close it.
     QPushButton* open = m_window->Controls().openClose;
+    QTest::mouseClick(open, Qt::LeftButton);
+    ASSERT_TRUE(m_window->Comm().GetPortOpen());
+    EXPECT_EQ(QApplication::focusWidget(), List());
+    Press(Qt::Key_Return);
+    EXPECT_TRUE(m_window->Comm().GetPortOpen());
+
+    // The operator tabs to the button himself: Enter and Space press it, Esc does not.
     for (int i = 0; i < 40 && QApplication::focusWidget() != open; ++i) Press(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), open);
     Press(Qt::Key_Return);
-    EXPECT_TRUE(m_window->Comm().GetPortOpen());
-    Press(Qt::Key_Escape);
-    EXPECT_TRUE(m_window->Comm().GetPortOpen());
-    Press(Qt::Key_Space);
     EXPECT_FALSE(m_window->Comm().GetPortOpen());
+    Press(Qt::Key_Escape);
+    EXPECT_FALSE(m_window->Comm().GetPortOpen());
+    Press(Qt::Key_Space);
+    EXPECT_TRUE(m_window->Comm().GetPortOpen());
     EXPECT_TRUE(m_window->isVisible());
     EXPECT_TRUE(catcher.Boxes().empty());
 }

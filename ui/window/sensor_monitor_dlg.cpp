@@ -77,10 +77,13 @@ CSensorMonitorDlg::CSensorMonitorDlg(std::filesystem::path settingsPath, TickClo
     m_timer.start(kTimerPeriodMs);
 
     m_acquisition.Applier().SetFilter(m_filter.Load());
-    // The operator works in the sensor list, so that is where the window starts; no push
-    // button is a default button, so Enter and Esc change nothing until he moves the focus
-    // to a button himself.
-    for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
+    // The operator works in the sensor list, so that is where the window starts. No push
+    // button is a default button, and a click leaves the focus where it was, so Enter and
+    // Esc change nothing until he tabs to a button himself.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::TabFocus);
+    }
     m_controls.list->setFocus(Qt::OtherFocusReason);
 }
 
