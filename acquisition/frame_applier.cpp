@@ -24,6 +24,7 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
     }
     record->lastTick = now;
     ++record->frames;
+    record->samples += sampleCount;
 
     const bool displayed = m_selected == address;
     SampleRing& history = *record->history;

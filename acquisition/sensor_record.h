@@ -17,6 +17,7 @@ struct SensorRecord {
     std::uint32_t interval = 0;  // ms between the last two frames
     Tick lastTick = 0;           // 0: never heard
     std::uint64_t frames = 0;    // frames applied since the record was created
+    std::uint64_t samples = 0;   // samples applied since the record was created
     std::unique_ptr<SampleRing> history = std::make_unique<SampleRing>();
 };
 

@@ -14,6 +14,7 @@ SPHYRA_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
     xvfb openbox x11-utils
+    qt6-l10n-tools qt6-translations-l10n
 )
 
 sphyra_as_root() {

@@ -65,6 +65,7 @@ TEST_F(FrameApplierTest, SecondFrameSetsTheIntervalAndRefreshesTheRow) {
 
     EXPECT_EQ(m_table.FindSensor(5)->lastTick, 1040u);
     EXPECT_EQ(m_table.FindSensor(5)->frames, 2u);
+    EXPECT_EQ(m_table.FindSensor(5)->samples, 3u);
     EXPECT_THAT(TakeCalls(), ElementsAre("AddSample 17", "AddSample 18",
                                          "UpdateSensorRow 5 gain 10 battery 90 interval 40"));
     EXPECT_EQ(History(5), " 16 17 18");

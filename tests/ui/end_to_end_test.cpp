@@ -22,8 +22,8 @@
 #include "tools/sim/frame_encoder.h"
 #include "tools/sim/pty_endpoint.h"
 #include "tools/sim/sensor_simulator.h"
-#include "ui/window/sensor_monitor_dlg.h"
 #include "ui/view/wave_view.h"
+#include "ui/window/sensor_monitor_dlg.h"
 
 namespace sphyra {
 namespace {
@@ -198,7 +198,7 @@ TEST_F(EndToEndTest, PurgeDropsSensorsSilentOverThirtySecondsOnlyWhenTicked) {
     // The purged sensor stays on display and, heard again, comes back as a new
     // row that still feeds the view without being selected anew.
     EXPECT_EQ(Selected(), selected);
-    EXPECT_EQ(Caption(), QStringLiteral("采样波形[传感器_%1]").arg(selected));
+    EXPECT_EQ(Caption(), QStringLiteral("采样波形[传感器_%1][不在线]").arg(selected));
     const int before = View().Count();
     Send(EncodeFrame(static_cast<std::uint8_t>(selected), 5, 80,
                      std::vector<std::uint8_t>{10, 20, 30}));
@@ -207,6 +207,7 @@ TEST_F(EndToEndTest, PurgeDropsSensorsSilentOverThirtySecondsOnlyWhenTicked) {
     EXPECT_TRUE(m_window->Controls().list->selectedItems().isEmpty());
     EXPECT_EQ(View().Count(), before + 3);
     EXPECT_EQ(View().Sample(View().Count() - 1), 30);
+    EXPECT_EQ(Caption(), QStringLiteral("采样波形[传感器_%1]").arg(selected));
 }
 
 }  // namespace

@@ -126,6 +126,31 @@ TEST_F(SensorListTest, ChangesRefreshTheRowAndOnlyTheSelectedSensorsReadouts) {
     EXPECT_EQ(m_readouts.interval->text(), "40");
 }
 
+TEST_F(SensorListTest, AFrameThatChangesNothingATileShowsLeavesTheTileAlone) {
+    Hear(5, 90);
+    Hear(8, 70);
+    int rowChanges = 0;
+    QObject::connect(m_list->model(), &QAbstractItemModel::dataChanged, [&] { ++rowChanges; });
+    const int relabels = m_sensors->RelabelCount();
+
+    // New intervals and samples, same battery: the rows are asked to update and stay put.
+    for (int i = 0; i < 5; ++i) {
+        m_clock.Advance(20 + i);
+        Hear(5, 90);
+        Hear(8, 70);
+    }
+    m_sensors->RefreshRows();
+    EXPECT_EQ(rowChanges, 0);
+    EXPECT_EQ(m_sensors->RelabelCount(), relabels);
+    EXPECT_EQ(m_readouts.interval->text(), "24");
+
+    // A new battery level is something the tile shows.
+    Hear(8, 69);
+    EXPECT_EQ(Text(1), QStringLiteral("传感器_8\n[69%]"));
+    EXPECT_EQ(m_sensors->RelabelCount(), relabels + 1);
+    EXPECT_GT(rowChanges, 0);
+}
+
 TEST_F(SensorListTest, SilentRowIsRelabelledWhenUpdated) {
     Hear(5);
     m_clock.Advance(10001);
@@ -138,7 +163,7 @@ TEST_F(SensorListTest, SilentRowIsRelabelledWhenUpdated) {
               silent.convertToFormat(QImage::Format_ARGB32));
 }
 
-TEST_F(SensorListTest, ClickingARowShowsItsWholeHistory) {
+TEST_F(SensorListTest, ClickingARowShowsItsRecentHistory) {
     Hear(5);
     for (int i = 0; i < 30; ++i) Hear(8, 70, kMaxFrameSamples);  // more than the ring holds
     Click(CentreOf(1));
@@ -147,12 +172,22 @@ TEST_F(SensorListTest, ClickingARowShowsItsWholeHistory) {
     EXPECT_EQ(m_readouts.waveGroup->title(), QStringLiteral("采样波形[传感器_8]"));
     EXPECT_EQ(m_readouts.address->text(), "8");
     EXPECT_EQ(m_readouts.battery->text(), "70%");
-    // The view takes the oldest of the 2047 kept samples that fit its width.
-    const int expected =
-        std::min<int>(static_cast<int>(SampleRing::kMaxSamples), m_view->Capacity());
-    ASSERT_EQ(m_view->Count(), expected);
-    const int oldest = 30 * kMaxFrameSamples - static_cast<int>(SampleRing::kMaxSamples);
-    EXPECT_EQ(m_view->Sample(0), (oldest % kMaxFrameSamples) + 8);
+    // A live sensor: the newest samples, as far back as its current sweep would reach.
+    const int sent = 30 * kMaxFrameSamples;
+    const int capacity = m_view->Capacity();
+    const int sweep = (sent - 1) % capacity + 1;
+    ASSERT_EQ(m_view->Count(), sweep);
+    const auto sentValue = [](int n) { return n % kMaxFrameSamples + 8; };
+    EXPECT_EQ(m_view->Sample(sweep - 1), sentValue(sent - 1));
+    EXPECT_EQ(m_view->Sample(0), sentValue(sent - sweep));
+
+    // A silent one has no sweep to continue: as many of its newest samples as fit.
+    m_clock.Advance(10001);
+    Click(CentreOf(1));
+    const int fits = std::min<int>(capacity, static_cast<int>(SampleRing::kMaxSamples));
+    ASSERT_EQ(m_view->Count(), fits);
+    EXPECT_EQ(m_view->Sample(0), sentValue(sent - fits));
+    EXPECT_TRUE(m_view->IsSilent());
 
     // Another sensor's samples stay out of the view.
     const int before = m_view->Count();
@@ -290,6 +325,7 @@ TEST_F(SensorListTest, PurgedSelectedSensorStaysOnDisplayAndComesBackUnselected)
     ASSERT_EQ(Selected(), 8);
     const int shown = m_view->Count();
     const int selections = m_display.selections;
+    const QString caption = m_readouts.waveGroup->title();
 
     m_clock.Advance(10001);
     m_sensors->PurgeOfflineSensors();
@@ -298,7 +334,7 @@ TEST_F(SensorListTest, PurgedSelectedSensorStaysOnDisplayAndComesBackUnselected)
     EXPECT_EQ(Highlighted(), -1);  // the highlight does not wander to the survivor
     EXPECT_EQ(Selected(), 8);
     EXPECT_EQ(m_view->Count(), shown);
-    EXPECT_EQ(m_readouts.waveGroup->title(), QStringLiteral("采样波形[传感器_8]"));
+    EXPECT_EQ(m_readouts.waveGroup->title(), caption);
     EXPECT_EQ(m_readouts.address->text(), "8");
 
     Hear(8, 70, 5);

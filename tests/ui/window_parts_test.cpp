@@ -1,8 +1,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLibrary>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,13 +17,17 @@
 
 #include "serial/comm_control.h"
 #include "tests/ui/modal_catcher.h"
+#include "tools/sim/frame_encoder.h"
+#include "ui/app/interface_language.h"
 #include "ui/app/sphyra_app.h"
 #include "ui/common/cjk_font.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/filter_library.h"
 #include "ui/window/handler_dispatch.h"
+#include "ui/window/message_boxes.h"
 #include "ui/window/port_combo.h"
+#include "ui/window/sensor_monitor_dlg.h"
 
 namespace sphyra {
 namespace {
@@ -134,8 +141,11 @@ TEST(AboutDlgTest, LaysOutTheProductLineIconAndOkButton) {
     QStringList texts;
     for (const QLabel* label : about.findChildren<QLabel*>())
         if (!label->text().isEmpty()) texts << label->text();
-    ASSERT_EQ(texts.size(), 4);
+    EXPECT_EQ(texts, CAboutDlg::Lines());
+    ASSERT_EQ(texts.size(), 5);
     EXPECT_EQ(texts[0], QStringLiteral("Sphyra 1.0 版"));
+    EXPECT_TRUE(texts[1].contains(QLatin1String(CSphyraApp::kProductVersion)));
+    EXPECT_TRUE(texts[4].contains(QLatin1String(qVersion())));
     for (const QLabel* label : about.findChildren<QLabel*>())
         EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
 }
@@ -150,6 +160,39 @@ TEST(AboutDlgTest, OkAndEscapeCloseIt) {
     about.findChild<QPushButton*>(QStringLiteral("1"))->click();
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST(InterfaceLanguageTest, QtsButtonsReadChineseAndEnglishTranslatesTheWindow) {
+    InterfaceLanguage language;
+    ASSERT_TRUE(language.Install(InterfaceLanguage::Language::Chinese));
+    QMessageBox box(QMessageBox::NoIcon, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+
+    ASSERT_TRUE(language.Install(InterfaceLanguage::Language::English));
+    QTemporaryDir dir;
+    CSensorMonitorDlg window(dir.filePath(QStringLiteral("sphyra.ini")).toStdString());
+    EXPECT_EQ(window.Controls().openClose->text(), QStringLiteral("Open"));
+    const std::vector<std::uint8_t> frame = EncodeFrame(5, 3, 90, std::vector<std::uint8_t>{1, 2});
+    window.Acquisition().Receive(frame.data(), frame.size());
+    EXPECT_EQ(window.Controls().list->item(0)->text(), QStringLiteral("Sensor 5\n[90%]"));
+    EXPECT_EQ(window.Controls().waveGroup->title(), QStringLiteral("Waveform [sensor 5]"));
+    // The port layer's fixed notices are translated line by line; the rest stays as it came.
+    EXPECT_EQ(MessageBoxes::Translate("/dev/ttyS9: 拒绝访问\n通信端口打开失败!"),
+              QStringLiteral("/dev/ttyS9: 拒绝访问\nThe port could not be opened!"));
+}
+
+TEST(InterfaceLanguageTest, TheLanguageOptionIsCheckedAndTheChoiceRemembered) {
+    CSphyraApp app;
+    EXPECT_EQ(app.ParseCommandLine({"sphyra", "--lang", "fr"}), 2);
+    EXPECT_FALSE(app.ParseCommandLine({"sphyra", "--lang", "en"}).has_value());
+    EXPECT_EQ(app.GetOptions().language, InterfaceLanguage::Language::English);
+
+    QTemporaryDir dir;
+    const std::filesystem::path settings = dir.filePath(QStringLiteral("a.ini")).toStdString();
+    EXPECT_EQ(InterfaceLanguage::Read(settings), InterfaceLanguage::Language::Chinese);
+    ASSERT_TRUE(InterfaceLanguage::Remember(settings, InterfaceLanguage::Language::English));
+    EXPECT_EQ(InterfaceLanguage::Read(settings), InterfaceLanguage::Language::English);
 }
 
 TEST(SphyraAppTest, SettingsFileComesFromTheOptionOrTheProgramPath) {

@@ -74,7 +74,12 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption open(
         QStringLiteral("open"),
         QStringLiteral("Open the saved port as soon as the window shows, as \"打开\" does."));
-    parser.addOptions({help, version, settings, demo, record, open});
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        QStringLiteral("Interface language: zh_CN (the default) or en. Remembered in the "
+                       "settings file."),
+        QStringLiteral("LANG"));
+    parser.addOptions({help, version, settings, demo, record, open, lang});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -119,6 +124,15 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
     m_options.demo = parser.isSet(demo);
     if (parser.isSet(record)) m_options.recordFolder = parser.value(record).toStdString();
     m_options.open = parser.isSet(open);
+    m_options.language.reset();
+    if (parser.isSet(lang)) {
+        m_options.language = InterfaceLanguage::Parse(parser.value(lang));
+        if (!m_options.language) {
+            Print(stderr,
+                  QStringLiteral("Unknown language: %1 (zh_CN or en)\n").arg(parser.value(lang)));
+            return 2;
+        }
+    }
     return std::nullopt;
 }
 
@@ -164,6 +178,10 @@ int CSphyraApp::Run() {
     // The group boxes' frame in the Fusion style.
     CachePngForStyle(
         QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
+    // Before the demo points the options at a settings file of its own.
+    if (!m_language.Install(ChooseLanguage()))
+        Print(stderr, QStringLiteral("sphyra: some translations are missing; those texts stay as "
+                                     "written.\n"));
     if (m_options.demo) PrepareDemo(m_options);
 
     // A write cut short by a crash or a power cut left its temporary file beside the settings.
@@ -184,6 +202,12 @@ int CSphyraApp::Run() {
     if (m_options.open) QTimer::singleShot(0, &window, [&window] { window.OnOpenClose(); });
     window.exec();
     return 0;
+}
+
+InterfaceLanguage::Language CSphyraApp::ChooseLanguage() const {
+    if (!m_options.language) return InterfaceLanguage::Read(m_options.settingsPath);
+    InterfaceLanguage::Remember(m_options.settingsPath, *m_options.language);
+    return *m_options.language;
 }
 
 void CSphyraApp::PrepareDemo(Options& options) {

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 
+#include "ui/app/interface_language.h"
+
 namespace sphyra {
 
 class CSensorMonitorDlg;
@@ -22,6 +24,8 @@ public:
         bool demo = false;
         std::filesystem::path recordFolder;  // --record: record from the port's opening
         bool open = false;  // open the saved port once the window shows
+        // --lang; when not given, the language remembered in the settings file.
+        std::optional<InterfaceLanguage::Language> language;
     };
 
     CSphyraApp();
@@ -52,7 +56,12 @@ protected:
     virtual void StartDemo(CSensorMonitorDlg& window);
 
 private:
+    // The interface language for this run; a language named on the command line is
+    // remembered for the next runs.
+    InterfaceLanguage::Language ChooseLanguage() const;
+
     Options m_options;
+    InterfaceLanguage m_language;
     std::unique_ptr<DemoSession> m_demo;
 };
 

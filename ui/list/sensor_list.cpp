@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 #include <algorithm>
 #include <array>
 
@@ -71,9 +72,15 @@ SensorList::SensorList(QListWidget* list, CWaveView* view, Readouts readouts,
 
 void SensorList::ConfigureList() {
     m_list->clear();
+    m_rows.fill(nullptr);
     m_list->setViewMode(QListView::IconMode);
+    // One row of icons that scrolls sideways, however many sensors there are: a second
+    // row would not fit the list's height and would be cut off.
     m_list->setFlow(QListView::LeftToRight);
-    m_list->setWrapping(true);
+    m_list->setWrapping(false);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setResizeMode(QListView::Adjust);
     m_list->setMovement(QListView::Static);
     m_list->setDragEnabled(false);
@@ -99,10 +106,24 @@ void SensorList::ConfigureList() {
 }
 
 void SensorList::UpdateGrid() {
+    // The widest label there can be, in the interface's language, sets the cell width; its
+    // lines, the cell height.
+    SensorRecord widest;
+    widest.address = 255;
+    widest.battery = 255;
+    const QStringList lines = SensorRowLabel(widest, 0).text.split(QLatin1Char('\n'));
     const QFontMetrics metrics = m_list->fontMetrics();
-    const int textWidth = metrics.horizontalAdvance(QStringLiteral("传感器_888"));
+    int textWidth = 0;
+    for (const QString& line : lines)
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
     const int width = std::max(kSensorImageWidth, textWidth) + kCellMarginX;
-    const int height = kSensorImageHeight + 2 * metrics.lineSpacing() + kCellMarginY;
+    const int textHeight = static_cast<int>(lines.size()) * metrics.lineSpacing();
+    // The row shares the list's height with the sideways scroll bar, and a cell taller than
+    // what is left would be cut off: the margin gives way first.
+    const int room = m_list->height() - 2 * m_list->frameWidth() -
+                     m_list->horizontalScrollBar()->sizeHint().height();
+    const int height = std::max(kSensorImageHeight + textHeight,
+                                std::min(kSensorImageHeight + textHeight + kCellMarginY, room));
     m_list->setGridSize(QSize(width, height));
 }
 
@@ -110,30 +131,70 @@ void SensorList::AddSensorRow(const SensorRecord& record) {
     auto* item = new QListWidgetItem;
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     item->setData(Qt::UserRole, static_cast<int>(record.address));
-    ApplyLabel(item, record);
+    m_rowImages[record.address] = kNoImage;
+    ApplyLabel(item, record, m_clock.NowTick());
     m_list->addItem(item);
+    m_rows[record.address] = item;
+    // The displayed sensor comes back after a purge: it is no longer silent.
+    if (m_acquisition.Applier().SelectedAddress() == record.address) ShowReadouts(record);
 }
 
 void SensorList::UpdateSensorRow(const SensorRecord& record) {
-    for (int row = 0; row < m_list->count(); ++row) {
-        if (RowAddress(row) == record.address) {
-            ApplyLabel(m_list->item(row), record);
-            break;
-        }
-    }
+    if (QListWidgetItem* item = m_rows[record.address]) ApplyLabel(item, record, m_clock.NowTick());
     if (m_acquisition.Applier().SelectedAddress() == record.address) ShowReadouts(record);
 }
 
 void SensorList::SelectSensor(const SensorRecord& record) {
-    if (m_view != nullptr) m_view->ClearSamples();
-    if (m_readouts.waveGroup != nullptr)
-        m_readouts.waveGroup->setTitle(QStringLiteral("采样波形[传感器_%1]").arg(record.address));
-
     std::array<std::uint16_t, SampleRing::kCapacity> history{};
     const std::size_t count = record.history ? record.history->SnapshotHistory(history) : 0;
-    if (m_view != nullptr) m_view->SetSamples(history.data(), static_cast<int>(count));
-
+    if (m_view != nullptr) {
+        m_view->ClearSamples();
+        const bool silent = SensorIsSilent(record, m_clock.NowTick());
+        const std::size_t shown = HistoryToShow(count, record.samples, m_view->Capacity(), silent);
+        m_view->SetSamples(history.data() + (count - shown), static_cast<int>(shown));
+    }
     ShowReadouts(record);
+    if (QListWidgetItem* item = m_rows[record.address]) ScrollIntoView(item);
+}
+
+void SensorList::ScrollIntoView(QListWidgetItem* item) {
+    // The list's own scrolling stops a pixel short of the right edge, leaving the last row
+    // clipped; bring the whole cell in, margins and all.
+    const QRect rect = m_list->visualItemRect(item);
+    const int margin = std::max(0, (m_list->gridSize().width() - rect.width()) / 2);
+    const QRect cell = rect.adjusted(-margin, 0, margin, 0);
+    const QRect area = m_list->viewport()->rect();
+    QScrollBar* bar = m_list->horizontalScrollBar();
+    if (cell.left() < area.left())
+        bar->setValue(bar->value() + cell.left() - area.left());
+    else if (cell.right() > area.right())
+        bar->setValue(bar->value() +
+                      std::min(cell.right() - area.right(), cell.left() - area.left()));
+}
+
+std::size_t SensorList::HistoryToShow(std::size_t count, std::uint64_t received, int capacity,
+                                      bool silent) {
+    if (capacity <= 0) return 0;
+    const auto fits = static_cast<std::size_t>(capacity);
+    // Nothing more will follow a silent sensor's samples: show as much as fits.
+    if (silent || received == 0) return std::min(count, fits);
+    // A live trace goes on from here, so lay the samples out where a view that had shown
+    // this sensor all along would hold them; the next frame then extends the trace
+    // instead of finding the view full and wiping it.
+    const auto sweep = static_cast<std::size_t>((received - 1) % fits) + 1;
+    return std::min(count, sweep);
+}
+
+void SensorList::RefreshRows() {
+    const Tick now = m_clock.NowTick();
+    const SensorTable& table = m_acquisition.Table();
+    for (std::size_t i = 0; i < table.Size(); ++i) {
+        const SensorRecord& record = table.At(i);
+        if (QListWidgetItem* item = m_rows[record.address]) ApplyLabel(item, record, now);
+    }
+    const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();
+    if (!selected) return;
+    if (const SensorRecord* record = table.FindSensor(*selected)) ShowReadouts(*record);
 }
 
 void SensorList::PurgeOfflineSensors() {
@@ -149,6 +210,7 @@ void SensorList::PurgeOfflineSensors() {
             continue;
         }
         table.RemoveSensor(*address);
+        m_rows[*address] = nullptr;
         // Taking away the current row would make the list highlight its
         // neighbour, a sensor nobody chose; let the highlight vanish instead.
         if (m_list->currentRow() == row)
@@ -162,7 +224,7 @@ bool SensorList::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (!IsWindowKey(key) && OnListKey(key)) return true;
-        } else if (event->type() == QEvent::FontChange) {
+        } else if (event->type() == QEvent::FontChange || event->type() == QEvent::Resize) {
             UpdateGrid();
         }
     } else if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease) {
@@ -191,26 +253,48 @@ bool SensorList::OnListKey(int key) {
     // ignores Up, Down, Page Up and Page Down), so it marks the sensor on display.
     if (target != selected) {
         m_list->setCurrentRow(target, QItemSelectionModel::ClearAndSelect);
-        m_list->scrollToItem(m_list->item(target));
+        ScrollIntoView(m_list->item(target));
     }
     return IsNavigationKey(key);
 }
 
-void SensorList::ApplyLabel(QListWidgetItem* item, const SensorRecord& record) {
-    const SensorRowText label = SensorRowLabel(record, m_clock.NowTick());
-    item->setText(label.text);
-    if (label.image >= 0 && static_cast<std::size_t>(label.image) < m_images.size())
+void SensorList::ApplyLabel(QListWidgetItem* item, const SensorRecord& record, Tick now) {
+    // Every change makes the list lay its rows out and draw them again, and most frames
+    // change nothing a row shows (the interval is not on it): leave such rows alone.
+    // Setting the same picture again would count as a change, hence the record of it.
+    const SensorRowText label = SensorRowLabel(record, now);
+    bool changed = false;
+    if (item->text() != label.text) {
+        item->setText(label.text);
+        changed = true;
+    }
+    int& shownImage = m_rowImages[record.address];
+    if (label.image != shownImage && label.image >= 0 &&
+        static_cast<std::size_t>(label.image) < m_images.size()) {
         item->setIcon(m_images[static_cast<std::size_t>(label.image)]);
+        shownImage = label.image;
+        changed = true;
+    }
+    if (changed) ++m_relabels;
 }
 
 void SensorList::ShowReadouts(const SensorRecord& record) {
+    // Written only when they read differently, so a steady stream costs no redraws here.
     const auto set = [](QLineEdit* edit, const QString& text) {
-        if (edit != nullptr) edit->setText(text);
+        if (edit != nullptr && edit->text() != text) edit->setText(text);
     };
+    const bool silent = SensorIsSilent(record, m_clock.NowTick());
     set(m_readouts.address, QString::number(record.address));
     set(m_readouts.interval, QString::number(record.interval));
     set(m_readouts.gain, QString::number(record.gain));
-    set(m_readouts.battery, QStringLiteral("%1%").arg(record.battery));
+    set(m_readouts.battery,
+        silent ? QStringLiteral("--") : QStringLiteral("%1%").arg(record.battery));
+    if (m_readouts.waveGroup != nullptr) {
+        const QString title = silent ? tr("采样波形[传感器_%1][不在线]").arg(record.address)
+                                     : tr("采样波形[传感器_%1]").arg(record.address);
+        if (m_readouts.waveGroup->title() != title) m_readouts.waveGroup->setTitle(title);
+    }
+    if (m_view != nullptr) m_view->SetSilent(silent);
 }
 
 int SensorList::SelectedRow() const {

@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -46,8 +47,22 @@ public:
     // Run by the window's timer when automatic purging is on.
     void PurgeOfflineSensors();
 
+    // Run by the window's timer at every tick: brings every row, and the displayed sensor's
+    // caption, view and read-outs, up to date with time alone, which in practice means a
+    // sensor crossing the silence mark. Rows whose label reads the same are left alone.
+    void RefreshRows();
+
+    // Times a row's text or picture was actually changed, for telling how much work a
+    // stream of frames causes.
+    int RelabelCount() const { return m_relabels; }
+
     // A sensor silent for longer than this is dropped by the purge.
     static constexpr std::uint32_t kOfflineMs = 30000;
+
+    // How many of a sensor's `count` newest samples go on a view holding `capacity`, given
+    // that `received` samples have come from it in all.
+    static std::size_t HistoryToShow(std::size_t count, std::uint64_t received, int capacity,
+                                     bool silent);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,8 +70,9 @@ protected:
 private:
     void ConfigureList();
     void UpdateGrid();
-    void ApplyLabel(QListWidgetItem* item, const SensorRecord& record);
+    void ApplyLabel(QListWidgetItem* item, const SensorRecord& record, Tick now);
     void ShowReadouts(const SensorRecord& record);
+    void ScrollIntoView(QListWidgetItem* item);
     int SelectedRow() const;
     std::optional<std::uint8_t> RowAddress(int row) const;
     void OnListClicked();
@@ -69,6 +85,12 @@ private:
     SensorAcquisition& m_acquisition;
     const TickClock& m_clock;
     std::vector<QIcon> m_images;
+    // Each sensor's row, and the picture it shows, by address, so a frame finds its row
+    // without a search.
+    static constexpr int kNoImage = -1;
+    std::array<QListWidgetItem*, 256> m_rows{};
+    std::array<int, 256> m_rowImages{};
+    int m_relabels = 0;
 };
 
 }  // namespace sphyra

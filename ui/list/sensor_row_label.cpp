@@ -1,12 +1,23 @@
 #include "ui/list/sensor_row_label.h"
 
+#include <QCoreApplication>
+
 namespace sphyra {
+
+bool SensorIsSilent(const SensorRecord& record, Tick now) {
+    return record.lastTick != 0 && TickElapsedMoreThan(now, record.lastTick, kSensorStaleMs);
+}
 
 SensorRowText SensorRowLabel(const SensorRecord& record, Tick now) {
     const int address = record.address;
-    if (record.lastTick != 0 && TickElapsedMoreThan(now, record.lastTick, kSensorStaleMs))
-        return {QStringLiteral("传感器_%1\n[--]").arg(address), kSensorImageSilent};
-    return {QStringLiteral("传感器_%1\n[%2%]").arg(address).arg(record.battery), kSensorImageHeard};
+    if (SensorIsSilent(record, now))
+        return {
+            QCoreApplication::translate("sphyra::SensorRowLabel", "传感器_%1\n[--]").arg(address),
+            kSensorImageSilent};
+    return {QCoreApplication::translate("sphyra::SensorRowLabel", "传感器_%1\n[%2%]")
+                .arg(address)
+                .arg(record.battery),
+            kSensorImageHeard};
 }
 
 }  // namespace sphyra

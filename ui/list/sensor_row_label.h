@@ -21,7 +21,15 @@ struct SensorRowText {
     int image = kSensorImageHeard;
 };
 
+// True when the sensor has been heard and nothing has come from it for more than
+// kSensorStaleMs up to `now`.
+bool SensorIsSilent(const SensorRecord& record, Tick now);
+
 // The two-line label of a sensor's row as it should read at `now`.
 SensorRowText SensorRowLabel(const SensorRecord& record, Tick now);
+
+inline bool operator==(const SensorRowText& a, const SensorRowText& b) {
+    return a.image == b.image && a.text == b.text;
+}
 
 }  // namespace sphyra

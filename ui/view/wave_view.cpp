@@ -19,6 +19,7 @@ const QColor kBackgroundColor(0, 0, 192);
 const QColor kGridColor(0, 0, 255);
 const QColor kTraceColor(255, 255, 255);
 const QColor kReadoutColor(255, 255, 255);
+const QColor kSilentColor(112, 112, 176);
 
 // The read-out box, from (8, 4) up to but excluding (68, 24).
 const QRect kValueRect(8, 4, 60, 20);
@@ -78,6 +79,12 @@ void CWaveView::ClearSamples() {
     m_samples.fill(0);
 }
 
+void CWaveView::SetSilent(bool silent) {
+    if (silent == m_silent) return;
+    m_silent = silent;
+    update();
+}
+
 std::uint16_t CWaveView::Sample(int index) const {
     if (index < 0 || index >= kMaxSamples) {
         return 0;
@@ -127,8 +134,9 @@ void CWaveView::paintEvent(QPaintEvent* event) {
 void CWaveView::PaintTrace(QPainter& painter, const WaveGeometry& geometry,
                            const std::vector<WaveGeometry::Area>& areas) {
     const int points = std::min(m_count, m_capacity);
-    auto fillRun = [&painter](const WaveGeometry::Run& run) {
-        painter.fillRect(QRect(run.x, run.y, run.width, run.height), kTraceColor);
+    const QColor color = m_silent ? kSilentColor : kTraceColor;
+    auto fillRun = [&painter, &color](const WaveGeometry::Run& run) {
+        painter.fillRect(QRect(run.x, run.y, run.width, run.height), color);
     };
     for (int i : geometry.SegmentsToPaint(areas, m_samples.data(), points)) {
         const WaveGeometry::Segment s = geometry.SegmentAt(i, m_samples.data());
@@ -140,7 +148,7 @@ void CWaveView::PaintTrace(QPainter& painter, const WaveGeometry& geometry,
 void CWaveView::PaintReadout(QPainter& painter) {
     painter.save();
     painter.setFont(m_readoutFont);
-    painter.setPen(kReadoutColor);
+    painter.setPen(m_silent ? kSilentColor : kReadoutColor);
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(kBackgroundColor);
     const std::uint16_t latest = m_samples[static_cast<std::size_t>(m_count - 1)];

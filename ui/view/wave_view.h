@@ -36,6 +36,10 @@ public:
     // Empties the view without repainting it.
     void ClearSamples();
 
+    // A silent sensor's last waveform is drawn faded, so it cannot pass for a live one.
+    void SetSilent(bool silent);
+    bool IsSilent() const { return m_silent; }
+
     int Count() const { return m_count; }
     int Capacity() const { return m_capacity; }
     std::uint16_t Sample(int index) const;
@@ -63,6 +67,7 @@ private:
 
     QFont m_readoutFont;
     int m_segmentsInLastPaint = 0;
+    bool m_silent = false;
 };
 
 }  // namespace sphyra

@@ -2,9 +2,11 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QtGlobal>
 
-#include "ui/window/app_icon.h"
+#include "ui/app/sphyra_app.h"
 #include "ui/common/cjk_font.h"
+#include "ui/window/app_icon.h"
 #include "ui/window/dialog_units.h"
 
 namespace sphyra {
@@ -12,24 +14,35 @@ namespace sphyra {
 namespace {
 
 struct TextLine {
-    const char* text;
+    const char* name;
     int x, y, width, height;
 };
 
+// Positions in dialog units; the product line keeps clear of the OK button on its right.
 constexpr TextLine kLines[] = {
-    {"Sphyra 1.0 版", 40, 10, 119, 8},
-    {"Sphyra 传感器监视器开发组", 40, 40, 170, 8},
-    {"https://sphyra.example.org", 40, 55, 170, 8},
-    {"电话: +86 000 0000 0000", 40, 70, 170, 8},
+    {"product", 40, 10, 119, 8}, {"version", 40, 22, 119, 8}, {"copyright", 40, 40, 178, 8},
+    {"licence", 40, 55, 178, 8}, {"qt", 40, 70, 178, 8},
 };
 
 }  // namespace
+
+QStringList CAboutDlg::Lines() {
+    return {
+        tr("Sphyra 1.0 版"),
+        tr("版本 %1 (文件版本 %2)")
+            .arg(QString::fromLatin1(CSphyraApp::kProductVersion),
+                 QString::fromLatin1(CSphyraApp::kFileVersion)),
+        tr("版权所有 © Sphyra 的作者们"),
+        tr("许可条款见 README。"),
+        tr("运行于 Qt %1").arg(QString::fromLatin1(qVersion())),
+    };
+}
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint) {
-    setWindowTitle(QStringLiteral("关于 Sphyra"));
+    setWindowTitle(tr("关于 Sphyra"));
     setFont(CjkFont::Font(CjkFont::kAboutPointSize));
     const DialogUnits units(font());
     setFixedSize(units.Size(224, 96));
@@ -42,12 +55,15 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     icon->setGeometry(QRect(iconBox.topLeft(), QSize(32, 32)));
     icon->setPixmap(AppIcon::Window().pixmap(32, 32));
 
-    for (const TextLine& line : kLines) {
-        auto* label = new QLabel(QString::fromUtf8(line.text), this);
+    const QStringList texts = Lines();
+    for (int i = 0; i < texts.size(); ++i) {
+        const TextLine& line = kLines[i];
+        auto* label = new QLabel(texts[i], this);
+        label->setObjectName(QString::fromLatin1(line.name));
         label->setGeometry(units.Rect(line.x, line.y, line.width, line.height));
     }
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setObjectName(QStringLiteral("1"));
     ok->setGeometry(units.Rect(167, 7, 50, 14));
     ok->setDefault(true);

@@ -13,7 +13,7 @@
 namespace sphyra {
 
 AboutMenu::AboutMenu(QWidget* window)
-    : QObject(window), m_window(window), m_action(new QAction(QString::fromUtf8(kText), this)) {
+    : QObject(window), m_window(window), m_action(new QAction(tr(kText), this)) {
     m_action->setObjectName(QStringLiteral("aboutAction"));
     connect(m_action, &QAction::triggered, this, &AboutMenu::AboutRequested);
     AddToSystemMenu();

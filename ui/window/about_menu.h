@@ -16,7 +16,7 @@ class AboutMenu : public QObject {
     Q_OBJECT
 public:
     static constexpr unsigned kCommandId = 16;
-    static constexpr char kText[] = "关于 Sphyra(&A)...";
+    static constexpr char kText[] = QT_TRANSLATE_NOOP("sphyra::AboutMenu", "关于 Sphyra(&A)...");
 
     explicit AboutMenu(QWidget* window);
 

@@ -22,7 +22,7 @@ bool HandlerDispatch::Run(const std::function<void()>& handler) {
 void HandlerDispatch::Report(const char* text) {
     if (m_reporting) return;
     m_reporting = true;
-    MessageBoxes::ShowStop(m_owner, QString::fromUtf8(text));
+    MessageBoxes::ShowStop(m_owner, MessageBoxes::Translate(text));
     m_reporting = false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 class QWidget;
 
@@ -18,6 +19,11 @@ public:
 
     // An error the port layer raised: stop icon.
     static void ShowStop(QWidget* owner, const QString& text);
+
+    // A notice of the port layer (UTF-8) in the interface's language: each of its lines that
+    // is one of the layer's fixed texts is translated, the rest (device names, the system's
+    // own words) is kept as it came.
+    static QString Translate(const std::string& text);
 };
 
 }  // namespace sphyra

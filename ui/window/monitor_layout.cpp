@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,38 +21,39 @@ namespace {
 
 using K = ControlKind;
 
+// Captions are looked up in the translation at creation; the marks let lupdate find them.
 // clang-format off
 constexpr ControlSpec kControls[] = {
-    {1017, K::Button,       "开始采样", 148, 288, 40, 18, kDisabled},
-    {1018, K::Button,       "停止采样", 198, 288, 40, 18, kDisabled},
-    {1016, K::Button,       "退 出",    489, 333, 50, 18},
+    {1017, K::Button,       QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "开始采样"), 148, 288, 40, 18, kDisabled},
+    {1018, K::Button,       QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "停止采样"), 198, 288, 40, 18, kDisabled},
+    {1016, K::Button,       QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "退 出"),    489, 333, 50, 18},
     {1024, K::GrayFrame,    "",          4,  81, 553, 176},
-    {1039, K::GroupBox,     "采样波形",   2,  67, 557, 192},
-    {1049, K::Text,         "提示信息1",  7, 261, 245, 10, 0, 0x0000FF},
-    {1050, K::Text,         "测试要领：", 221, 343, 215, 12, kHidden, 0xFF0000},
-    {1002, K::Button,       "打开",      98, 288, 40, 18},
+    {1039, K::GroupBox,     QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "采样波形"),   2,  67, 557, 192},
+    {1049, K::Text,         QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "提示信息1"),  7, 261, 245, 10, 0, 0x0000FF},
+    {1050, K::Text,         QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "测试要领："), 221, 343, 215, 12, kHidden, 0xFF0000},
+    {1002, K::Button,       QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "打开"),      98, 288, 40, 18},
     {1003, K::PortList,     "",          41, 290, 50, 126},
-    {kNoId, K::Text,        "放大倍数:", 351, 292, 35, 8},
-    {kNoId, K::Text,        "电池电量:", 351, 310, 35, 8},
+    {kNoId, K::Text,        QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "放大倍数:"), 351, 292, 35, 8},
+    {kNoId, K::Text,        QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "电池电量:"), 351, 310, 35, 8},
     {1004, K::ReadOnlyEdit, "",         388, 290, 35, 14},
     {1006, K::ReadOnlyEdit, "",         388, 308, 35, 14},
-    {1008, K::Button,       "读设备地址", 501, 306, 46, 15, kHidden},
+    {1008, K::Button,       QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "读设备地址"), 501, 306, 46, 15, kHidden},
     {1009, K::ReadOnlyEdit, "",         297, 290, 40, 14},
     {1010, K::SerialControl, "",        189, 333, 22, 23, kHidden},
-    {1012, K::CheckBox,     "自动停止",  148, 312, 44, 9, kHidden},
-    {kNoId, K::GroupBox,    "通信控制",   2, 274, 245, 52},
-    {1020, K::CheckBox,     "自动调整",  198, 312, 44, 10, kHidden},
+    {1012, K::CheckBox,     QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "自动停止"),  148, 312, 44, 9, kHidden},
+    {kNoId, K::GroupBox,    QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "通信控制"),   2, 274, 245, 52},
+    {1020, K::CheckBox,     QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "自动调整"),  198, 312, 44, 10, kHidden},
     {kNoId, K::Picture,     "",           4, 330, 151, 25},
-    {kNoId, K::Text,        "波特率:",   10, 310, 30, 8},
+    {kNoId, K::Text,        QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "波特率:"),   10, 310, 30, 8},
     {1001, K::BaudCombo,    "",          41, 308, 50, 158, kDisabled},
-    {1021, K::CheckBox,     "软件滤波",   98, 312, 46, 8, kDisabled},
-    {kNoId, K::GroupBox,    "设备信息",  252, 274, 306, 52},
-    {kNoId, K::Text,        "端  口:",   10, 292, 28, 8},
-    {kNoId, K::Text,        "设备地址:", 260, 292, 35, 8},
+    {1021, K::CheckBox,     QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "软件滤波"),   98, 312, 46, 8, kDisabled},
+    {kNoId, K::GroupBox,    QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "设备信息"),  252, 274, 306, 52},
+    {kNoId, K::Text,        QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "端  口:"),   10, 292, 28, 8},
+    {kNoId, K::Text,        QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "设备地址:"), 260, 292, 35, 8},
     {3002, K::ListView,     "",           4,   4, 553, 55},
-    {kNoId, K::Text,        "数据间隔:", 260, 310, 35, 8},
+    {kNoId, K::Text,        QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "数据间隔:"), 260, 310, 35, 8},
     {1011, K::ReadOnlyEdit, "",         297, 308, 40, 14},
-    {1023, K::CheckBox,     "自动清除不在线设备", 478, 59, 83, 10},
+    {1023, K::CheckBox,     QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "自动清除不在线设备"), 478, 59, 83, 10},
 };
 // clang-format on
 
@@ -66,7 +68,7 @@ void SetDropDownGeometry(QComboBox* combo, const QRect& rect) {
 }
 
 QWidget* CreateControl(const ControlSpec& entry, QWidget* dialog, const QRect& rect) {
-    const QString caption = QString::fromUtf8(entry.caption);
+    const QString caption = QCoreApplication::translate("sphyra::MonitorLayout", entry.caption);
     switch (entry.kind) {
         case K::Button:
             return new QPushButton(caption, dialog);
@@ -134,6 +136,10 @@ T* Find(QWidget* dialog, int id) {
 }
 
 }  // namespace
+
+QString MonitorLayout::Title() {
+    return QCoreApplication::translate("sphyra::MonitorLayout", kTitle);
+}
 
 std::span<const ControlSpec> MonitorLayout::Controls() {
     return kControls;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QtGlobal>
 #include <span>
+
+class QString;
 
 class QCheckBox;
 class QComboBox;
@@ -76,7 +79,11 @@ class MonitorLayout {
 public:
     static constexpr int kWidth = 562;  // dialog units
     static constexpr int kHeight = 356;
-    static constexpr char kTitle[] = "启星无线红外脉搏传感器";
+    static constexpr char kTitle[] =
+        QT_TRANSLATE_NOOP("sphyra::MonitorLayout", "启星无线红外脉搏传感器");
+
+    // The title as the interface's language has it.
+    static QString Title();
 
     static std::span<const ControlSpec> Controls();
 

@@ -28,9 +28,15 @@ namespace sphyra {
 
 namespace {
 
-const QString kOpenCaption = QStringLiteral("打开");
-const QString kCloseCaption = QStringLiteral("关闭");
-const QString kDisconnected = QStringLiteral("通信端口已断开!");
+QString OpenCaption() {
+    return CSensorMonitorDlg::tr("打开");
+}
+QString CloseCaption() {
+    return CSensorMonitorDlg::tr("关闭");
+}
+QString Disconnected() {
+    return CSensorMonitorDlg::tr("通信端口已断开!");
+}
 
 TickClock& ChooseClock(TickClock* injected, std::unique_ptr<TickClock>& own) {
     if (injected != nullptr) return *injected;
@@ -74,7 +80,14 @@ CSensorMonitorDlg::CSensorMonitorDlg(std::filesystem::path settingsPath, TickClo
     m_timer.start(kTimerPeriodMs);
 
     m_acquisition.Applier().SetFilter(m_filter.Load());
-    // The default focus is set by Qt when the window is first shown.
+    // The operator works in the sensor list, so that is where the window starts. No push
+    // button is a default button, and a click leaves the focus where it was, so Enter and
+    // Esc change nothing until he tabs to a button himself.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::TabFocus);
+    }
+    m_controls.list->setFocus(Qt::OtherFocusReason);
 }
 
 CSensorMonitorDlg::~CSensorMonitorDlg() {
@@ -87,7 +100,7 @@ void CSensorMonitorDlg::SetUpWindow() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowTitle(QString::fromUtf8(MonitorLayout::kTitle));
+    setWindowTitle(MonitorLayout::Title());
     setFont(CjkFont::Font(CjkFont::kDialogPointSize));
     const DialogUnits units(font());
     setFixedSize(units.Size(MonitorLayout::kWidth, MonitorLayout::kHeight));
@@ -169,9 +182,9 @@ void CSensorMonitorDlg::OpenClose() {
     const OpenCloseOutcome outcome = m_connection.OnOpenClose(selection, baudText);
     switch (outcome.kind) {
         case OpenCloseOutcome::Kind::Opened:
-            m_controls.openClose->setText(kCloseCaption);
+            m_controls.openClose->setText(CloseCaption());
             m_controls.port->setEnabled(false);
-            if (m_controls.prompt->text() == kDisconnected) m_controls.prompt->clear();
+            if (m_controls.prompt->text() == Disconnected()) m_controls.prompt->clear();
             if (outcome.settingsProblem.Any()) {
                 TellSettingsProblem(QStringLiteral("端口设置未保存："), outcome.settingsProblem);
             } else if (m_settingsProblemShown) {
@@ -182,14 +195,14 @@ void CSensorMonitorDlg::OpenClose() {
             break;
         case OpenCloseOutcome::Kind::Closed:
             // The port list stays disabled after a close.
-            m_controls.openClose->setText(kOpenCaption);
+            m_controls.openClose->setText(OpenCaption());
             break;
         case OpenCloseOutcome::Kind::Refused:
         case OpenCloseOutcome::Kind::Failed:
             break;
     }
     if (!outcome.message.empty())
-        MessageBoxes::ShowPlain(this, QString::fromStdString(outcome.message));
+        MessageBoxes::ShowPlain(this, MessageBoxes::Translate(outcome.message));
 }
 
 void CSensorMonitorDlg::OnCommEvent() {
@@ -201,12 +214,15 @@ void CSensorMonitorDlg::CommEvent() {
     // The device went away (adapter unplugged): the port already reads closed. Say so quietly;
     // a modal box here would stack up behind an operator who is busy re-plugging.
     m_connection.ClosePort();
-    m_controls.openClose->setText(kOpenCaption);
-    m_controls.prompt->setText(kDisconnected);
+    m_controls.openClose->setText(OpenCaption());
+    m_controls.prompt->setText(Disconnected());
 }
 
 void CSensorMonitorDlg::OnTimer() {
-    m_dispatch.Run([this] { PurgeWhenDue(); });
+    m_dispatch.Run([this] {
+        PurgeWhenDue();
+        m_sensorList->RefreshRows();
+    });
 }
 
 void CSensorMonitorDlg::PurgeWhenDue() {
@@ -251,10 +267,16 @@ void CSensorMonitorDlg::ShutDown() {
 }
 
 void CSensorMonitorDlg::keyPressEvent(QKeyEvent* event) {
-    // A focused push button takes Enter itself; anywhere else Enter and Esc do nothing.
+    // Enter presses the push button that has the focus (none is a default button, so the
+    // button passes the key on); anywhere else Enter and Esc do nothing.
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+                button != nullptr && button->isEnabled() && button->isVisible())
+                button->click();
+            event->accept();
+            return;
         case Qt::Key_Escape:
             event->accept();
             return;

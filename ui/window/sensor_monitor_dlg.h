@@ -58,6 +58,7 @@ public:
 
     const MonitorControls& Controls() const { return m_controls; }
     CWaveView* WaveView() const { return m_view; }
+    const SensorList& Sensors() const { return *m_sensorList; }
     SensorAcquisition& Acquisition() { return m_acquisition; }
     SerialConnection& Connection() { return m_connection; }
     CMSComm& Comm() { return m_comm; }
