@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,13 +19,27 @@ struct SimCapture {
     std::filesystem::path path;
     std::vector<std::vector<std::uint8_t>> reads;  // what each read returned
     std::vector<std::uint64_t> readUs;             // when
+    std::vector<std::uint32_t> readTicks;
     std::uint32_t startTick = 0xFFFFF000u;
 };
 
+struct SimCaptureOptions {
+    std::uint64_t untilMs = 1000;
+    std::uint64_t stepMs = 20;
+    // Frames for which this says false never reach the port (a sensor out of range).
+    std::function<bool(const SimEvent&)> keep;
+    std::vector<std::uint64_t> markerMs;  // markers dropped at these times
+};
+
 inline SimCapture WriteSimCapture(const std::filesystem::path& folder, SimulatorConfig config,
-                                  std::uint64_t untilMs, std::uint64_t stepMs = 20) {
+                                  const SimCaptureOptions& options) {
     SimCapture out;
     SensorSimulator simulator(std::move(config));
+    std::vector<std::uint8_t> bytes;
+    simulator.SetObserver([&](const SimEvent& e) {
+        if (!options.keep || options.keep(e))
+            bytes.insert(bytes.end(), e.bytes.begin(), e.bytes.end());
+    });
     CaptureWriter writer;
     capture::CaptureHeader header;
     header.startTimeUs = 1'780'000'000'000'000;
@@ -34,14 +49,22 @@ inline SimCapture WriteSimCapture(const std::filesystem::path& folder, Simulator
     std::string error;
     if (!writer.Open(folder, header, &error)) throw std::runtime_error(error);
     writer.AppendPortEvent(0, out.startTick, capture::PortEventCode::Opened);
-    for (std::uint64_t t = stepMs; t <= untilMs; t += stepMs) {
-        std::vector<std::uint8_t> bytes = simulator.Produce(t);
-        if (bytes.empty()) continue;
+    std::size_t marker = 0;
+    for (std::uint64_t t = options.stepMs; t <= options.untilMs; t += options.stepMs) {
         const auto tick = static_cast<std::uint32_t>(out.startTick + t);
-        writer.AppendReceived(static_cast<std::int64_t>(t * 1000), tick, bytes.data(),
-                              bytes.size());
-        out.reads.push_back(std::move(bytes));
-        out.readUs.push_back(t * 1000);
+        const auto us = static_cast<std::int64_t>(t * 1000);
+        bytes.clear();
+        simulator.Produce(t);
+        if (!bytes.empty()) {
+            writer.AppendReceived(us, tick, bytes.data(), bytes.size());
+            out.reads.push_back(bytes);
+            out.readUs.push_back(t * 1000);
+            out.readTicks.push_back(tick);
+        }
+        if (marker < options.markerMs.size() && options.markerMs[marker] <= t) {
+            ++marker;
+            writer.AppendMarker(us, tick, static_cast<std::uint32_t>(marker), "mark");
+        }
     }
     if (!writer.Close()) throw std::runtime_error(writer.Error());
     out.path = writer.Path();
