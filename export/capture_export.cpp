@@ -2,12 +2,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <memory>
 
 #include "export/capture_feed.h"
 #include "export/csv_writer.h"
 #include "export/edf_writer.h"
+#include "export/sensor_pulse.h"
 #include "export/sensor_survey.h"
 #include "export/sensor_track.h"
 
@@ -28,6 +30,18 @@ const char* PortEventName(std::uint8_t code) {
         default:
             return "port event";
     }
+}
+
+const char* StateName(analysis::PulseState state) {
+    switch (state) {
+        case analysis::PulseState::Good:
+            return "good";
+        case analysis::PulseState::Poor:
+            return "poor";
+        case analysis::PulseState::NoSignal:
+            break;
+    }
+    return "no_signal";
 }
 
 // Sends everything to the EDF writer, the CSV writer, or both.
@@ -59,6 +73,7 @@ public:
         : m_sink(sink), m_csv(csv) {
         for (std::size_t i = 0; i < layout.tracks.size(); ++i) {
             m_tracks.emplace_back(i, layout.tracks[i], sink);
+            m_pulses.emplace_back();
             m_index[layout.tracks[i].address] = i;
         }
     }
@@ -78,7 +93,16 @@ public:
             }
         }
         last = {frame.gain, frame.battery};
-        m_tracks[i].OnFrame(frame.timeUs, frame.samples);
+        SensorTrack& track = m_tracks[i];
+        track.OnFrame(frame.timeUs, frame.samples);
+        SensorPulse& pulse = m_pulses[i];
+        pulse.AddFrame(frame.tick, frame.samples, track.Cursor() - frame.samples.size());
+        for (const analysis::Beat& beat : pulse.NewBeats()) {
+            const std::uint64_t at = track.TimeUs(pulse.PositionOf(beat));
+            m_sink.Annotation(at, -1, who + " beat");
+            Rate(i, at, true);
+        }
+        Rate(i, frame.timeUs, false);
         if (frame.first) {
             m_sink.Annotation(frame.timeUs, -1,
                               who + " appears, gain " + std::to_string(frame.gain) + ", battery " +
@@ -94,8 +118,12 @@ public:
         m_sink.Annotation(timeUs, -1,
                           std::string(PortEventName(code)) + (text.empty() ? "" : ": " + text));
     }
-    void OnTime(std::uint64_t timeUs) override {
-        for (SensorTrack& track : m_tracks) track.OnTime(timeUs);
+    void OnTime(std::uint64_t timeUs, std::uint32_t tick) override {
+        for (std::size_t i = 0; i < m_tracks.size(); ++i) {
+            m_tracks[i].OnTime(timeUs);
+            m_pulses[i].Advance(tick);
+            Rate(i, timeUs, false);
+        }
     }
 
     // Fills every track to the end of the last record.
@@ -114,9 +142,21 @@ public:
     std::uint64_t Frames() const { return m_frames; }
 
 private:
+    // A rates.csv row at every beat, and whenever the state changes between beats.
+    void Rate(std::size_t i, std::uint64_t timeUs, bool beat) {
+        if (m_csv == nullptr) return;
+        const analysis::PulseStatus& status = m_pulses[i].Status();
+        if (!beat && status.state == m_states[i]) return;
+        m_states[i] = status.state;
+        m_csv->Rate(timeUs, m_tracks[i].Plan().address, status.rateBpm.value_or(-1.0),
+                    StateName(status.state));
+    }
+
     TrackSink& m_sink;
     CsvWriter* m_csv;
     std::vector<SensorTrack> m_tracks;
+    std::deque<SensorPulse> m_pulses;
+    std::map<std::size_t, analysis::PulseState> m_states;
     std::map<std::uint8_t, std::size_t> m_index;
     std::map<std::uint8_t, std::pair<int, int>> m_last;
     std::uint64_t m_frames = 0;

@@ -34,7 +34,7 @@ void CaptureFeed::Play(CaptureReader& reader) {
         } else if (chunk.type == ChunkType::PortEvent && !p.empty()) {
             m_listener.OnPortEvent(m_timeUs, p[0], Text(p.subspan(1)));
         }
-        m_listener.OnTime(m_timeUs);
+        m_listener.OnTime(m_timeUs, chunk.tick);
     }
 }
 
@@ -63,6 +63,7 @@ void CaptureFeed::OnFrame(const SensorFrame& frame) {
     const SensorRecord* record = m_acquisition.Table().FindSensor(frame.address);
     FeedFrame out;
     out.timeUs = m_timeUs;
+    out.tick = m_clock.NowTick();
     out.address = frame.address;
     out.gain = frame.gain;
     out.battery = frame.battery;

@@ -15,6 +15,7 @@ namespace sphyra {
 // One frame as the live program applied it, with the record it left behind.
 struct FeedFrame {
     std::uint64_t timeUs = 0;  // receive time, since the capture's start
+    std::uint32_t tick = 0;    // the receiving program's tick then
     std::uint8_t address = 0;
     std::uint8_t gain = 0;
     std::uint8_t battery = 0;
@@ -30,8 +31,8 @@ public:
     virtual void OnFrame(const FeedFrame& frame) = 0;
     virtual void OnMarker(std::uint64_t timeUs, std::uint32_t number, const std::string& text) = 0;
     virtual void OnPortEvent(std::uint64_t timeUs, std::uint8_t code, const std::string& text) = 0;
-    // Called after every chunk: time has reached `timeUs`.
-    virtual void OnTime(std::uint64_t timeUs) = 0;
+    // Called after every chunk: time has reached `timeUs`, the tick `tick`.
+    virtual void OnTime(std::uint64_t timeUs, std::uint32_t tick) = 0;
 };
 
 // Runs a capture's received bytes through the same ring, parser and frame

@@ -58,6 +58,8 @@ bool CsvWriter::Open(const std::filesystem::path& dir, const ExportLayout& layou
     m_frames =
         OpenFile(dir / "frames.csv", "time_s,address,gain,battery,samples,interval_ms\n", error);
     if (m_frames == nullptr) return false;
+    m_rates = OpenFile(dir / "rates.csv", "time_s,address,rate_bpm,state\n", error);
+    if (m_rates == nullptr) return false;
     for (const TrackPlan& plan : layout.tracks) {
         Track track;
         track.file = OpenFile(dir / ("sensor_" + std::to_string(plan.address) + ".csv"),
@@ -68,11 +70,6 @@ bool CsvWriter::Open(const std::filesystem::path& dir, const ExportLayout& layou
         m_tracks.push_back(track);
     }
     return true;
-}
-
-std::FILE* CsvWriter::AddTable(const std::string& name, const std::string& header,
-                               std::string& error) {
-    return OpenFile(m_dir / name, (header + "\n").c_str(), error);
 }
 
 void CsvWriter::Samples(std::size_t index, std::uint64_t position,
@@ -103,6 +100,25 @@ void CsvWriter::Frame(const FeedFrame& frame) {
     }
     m_line += '\n';
     std::fwrite(m_line.data(), 1, m_line.size(), m_frames);
+}
+
+void CsvWriter::Rate(std::uint64_t timeUs, std::uint8_t address, double rateBpm,
+                     const char* state) {
+    m_line.clear();
+    AppendSeconds(m_line, timeUs);
+    m_line += ',';
+    AppendUnsigned(m_line, address);
+    m_line += ',';
+    if (rateBpm >= 0) {
+        char text[32];
+        const auto result =
+            std::to_chars(text, text + sizeof text, rateBpm, std::chars_format::fixed, 1);
+        m_line.append(text, result.ptr);
+    }
+    m_line += ',';
+    m_line += state;
+    m_line += '\n';
+    std::fwrite(m_line.data(), 1, m_line.size(), m_rates);
 }
 
 bool CsvWriter::Close(std::string& error) {

@@ -15,6 +15,7 @@ namespace sphyra {
 // Writes the spreadsheet side of an export into one folder:
 //   sensor_<address>.csv  time_s,sample           every sample, on the same time line as the EDF
 //   frames.csv            time_s,address,gain,battery,samples,interval_ms
+//   rates.csv             time_s,address,rate_bpm,state  at each beat and each change of state
 // Times are seconds since the capture's start, to the microsecond.
 class CsvWriter final : public TrackSink {
 public:
@@ -31,10 +32,8 @@ public:
     void Fill(std::size_t, std::uint64_t, std::uint64_t) override {}
     void Annotation(std::uint64_t, std::int64_t, const std::string&) override {}
     void Frame(const FeedFrame& frame);
-
-    // Opens an extra file in the folder with `header` as its first line; for
-    // tables beside the standard ones.
-    std::FILE* AddTable(const std::string& name, const std::string& header, std::string& error);
+    // `rateBpm` < 0: no rate to give.
+    void Rate(std::uint64_t timeUs, std::uint8_t address, double rateBpm, const char* state);
 
 private:
     struct Track {
@@ -48,6 +47,7 @@ private:
     std::vector<Track> m_tracks;
     std::vector<std::FILE*> m_files;
     std::FILE* m_frames = nullptr;
+    std::FILE* m_rates = nullptr;
     std::string m_line;
 };
 

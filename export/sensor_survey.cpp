@@ -25,6 +25,7 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
         m_sensors.back().address = frame.address;
         m_sensors.back().firstUs = frame.timeUs;
         m_last[frame.address] = {frame.gain, frame.battery};
+        m_pulses.emplace_back();
     }
     SensorSurveyEntry& s = m_sensors[it->second];
     const std::size_t n = frame.samples.size();
@@ -44,12 +45,20 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
     s.samples += n;
     s.lastUs = frame.timeUs;
     s.maxFrameSamples = std::max(s.maxFrameSamples, static_cast<int>(n));
+    SensorPulse& pulse = m_pulses[it->second];
+    pulse.AddFrame(frame.tick, frame.samples, 0);
+    s.beats += pulse.NewBeats().size();
+}
+
+void SensorSurvey::OnTime(std::uint64_t timeUs, std::uint32_t tick) {
+    m_endUs = timeUs;
+    for (SensorPulse& pulse : m_pulses) pulse.Advance(tick);
 }
 
 std::uint64_t SensorSurvey::AnnotationBound() const {
     std::uint64_t total = m_events;
     // Appearing, each change, each pause and silence at the end.
-    for (const SensorSurveyEntry& s : m_sensors) total += 3 + s.changes + 2 * s.breaks;
+    for (const SensorSurveyEntry& s : m_sensors) total += 3 + s.changes + 2 * s.breaks + s.beats;
     return total;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "export/capture_feed.h"
+#include "export/sensor_pulse.h"
 
 namespace sphyra {
 
@@ -18,6 +20,7 @@ struct SensorSurveyEntry {
     std::uint64_t lastUs = 0;
     std::uint64_t changes = 0;  // gain or battery changes
     std::uint64_t breaks = 0;   // pauses long enough to be a gap
+    std::uint64_t beats = 0;
     int maxFrameSamples = 0;
     // Samples and time over steady stretches only, so pauses do not lower the rate.
     std::uint64_t steadySamples = 0;
@@ -39,7 +42,7 @@ public:
     void OnFrame(const FeedFrame& frame) override;
     void OnMarker(std::uint64_t, std::uint32_t, const std::string&) override { ++m_events; }
     void OnPortEvent(std::uint64_t, std::uint8_t, const std::string&) override { ++m_events; }
-    void OnTime(std::uint64_t timeUs) override { m_endUs = timeUs; }
+    void OnTime(std::uint64_t timeUs, std::uint32_t tick) override;
 
     const std::vector<SensorSurveyEntry>& Sensors() const { return m_sensors; }
     std::uint64_t EndUs() const { return m_endUs; }
@@ -48,6 +51,7 @@ public:
 
 private:
     std::vector<SensorSurveyEntry> m_sensors;
+    std::deque<SensorPulse> m_pulses;
     std::map<std::uint8_t, std::size_t> m_index;
     std::map<std::uint8_t, std::pair<int, int>> m_last;  // gain, battery
     std::uint64_t m_events = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -71,8 +72,8 @@ protected:
         options.keep = [](const SimEvent& e) {
             return e.address != kQuiet || e.timeUs < kQuietFromUs || e.timeUs >= kQuietToUs;
         };
-        m_capture =
-            test::WriteSimCapture(m_dir.Path(), MakeSimulatorConfig(addresses, 8, 50, 5), options);
+        m_config = MakeSimulatorConfig(addresses, 8, 50, 5);
+        m_capture = test::WriteSimCapture(m_dir.Path(), m_config, options);
         m_heard = ParseReads(m_capture, m_capture.reads.size());
         for (const Heard& h : m_heard) {
             auto& all = m_samples[h.address];
@@ -87,7 +88,15 @@ protected:
         throw std::runtime_error("the quiet sensor never came back");
     }
 
+    double Bpm(std::uint8_t address) const {
+        for (const SimSensorConfig& s : m_config.sensors) {
+            if (s.address == address) return s.bpm;
+        }
+        return 0;
+    }
+
     test::TempDir m_dir;
+    SimulatorConfig m_config;
     test::SimCapture m_capture;
     std::vector<Heard> m_heard;
     std::map<std::uint8_t, std::vector<int>> m_samples;
@@ -162,6 +171,18 @@ TEST_F(CaptureExportTest, EdfReadsBackThroughMneWithTheSameSamplesAndAnnotations
     std::istringstream marker(find("marker 1 mark"));
     ASSERT_TRUE(marker >> onset) << "no marker annotation";
     EXPECT_NEAR(onset, 3.0, 0.001);
+
+    // Beats at the simulated pulse's rate, on the EDF's time line.
+    std::vector<double> beats;
+    for (const std::string& a : annotations) {
+        std::istringstream in(a);
+        if (in >> onset >> duration && a.ends_with(" sensor 7 beat")) beats.push_back(onset);
+    }
+    ASSERT_GE(beats.size(), 5u);
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < beats.size(); ++i) gaps.push_back(beats[i] - beats[i - 1]);
+    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+    EXPECT_NEAR(60.0 / gaps[gaps.size() / 2], Bpm(7), Bpm(7) * 0.03);
 }
 
 TEST_F(CaptureExportTest, CsvHoldsEverySampleAndFrameWithTheLiveIntervals) {
@@ -197,6 +218,21 @@ TEST_F(CaptureExportTest, CsvHoldsEverySampleAndFrameWithTheLiveIntervals) {
         previous = t;
     }
     EXPECT_NEAR(widest, (kQuietToUs - kQuietFromUs) / 1e6, 0.1);
+
+    // The sensors heard throughout end with a good rate near their simulated one.
+    std::map<int, std::string> lastRate;
+    for (const std::string& row : Lines(csv / "rates.csv")) {
+        const std::size_t comma = row.find(',');
+        if (comma != std::string::npos && row[0] != 't')
+            lastRate[std::stoi(row.substr(comma + 1))] = row;
+    }
+    for (const SimSensorConfig& s : m_config.sensors) {
+        if (s.address == kQuiet) continue;
+        const std::string& row = lastRate[s.address];
+        ASSERT_TRUE(row.ends_with(",good")) << row;
+        const std::size_t rate = row.find(',', row.find(',') + 1) + 1;
+        EXPECT_NEAR(std::stod(row.substr(rate)), s.bpm, s.bpm * 0.03) << row;
+    }
 }
 
 // A capture cut off mid-chunk, as a killed recorder leaves it, exports what it holds.
