@@ -69,8 +69,8 @@ private:
 // The second pass: frames to tracks, changes and events to annotations.
 class ExportPass final : public FeedListener {
 public:
-    ExportPass(const ExportLayout& layout, TrackSink& sink, CsvWriter* csv)
-        : m_sink(sink), m_csv(csv) {
+    ExportPass(const ExportLayout& layout, TrackSink& sink, CsvWriter* csv, bool beats)
+        : m_sink(sink), m_csv(csv), m_beats(beats) {
         for (std::size_t i = 0; i < layout.tracks.size(); ++i) {
             m_tracks.emplace_back(i, layout.tracks[i], sink);
             m_pulses.emplace_back();
@@ -81,34 +81,34 @@ public:
     void OnFrame(const FeedFrame& frame) override {
         ++m_frames;
         const std::size_t i = m_index.at(frame.address);
-        const std::string who = "sensor " + std::to_string(frame.address);
+        auto who = [&] { return "sensor " + std::to_string(frame.address); };
         auto& last = m_last[frame.address];
-        if (!frame.first) {
+        if (frame.first) {
+            m_sink.Annotation(frame.timeUs, -1,
+                              who() + " appears, gain " + std::to_string(frame.gain) +
+                                  ", battery " + std::to_string(frame.battery) + "%");
+        } else {
             if (last.first != frame.gain) {
-                m_sink.Annotation(frame.timeUs, -1, who + " gain " + std::to_string(frame.gain));
+                m_sink.Annotation(frame.timeUs, -1, who() + " gain " + std::to_string(frame.gain));
             }
             if (last.second != frame.battery) {
                 m_sink.Annotation(frame.timeUs, -1,
-                                  who + " battery " + std::to_string(frame.battery) + "%");
+                                  who() + " battery " + std::to_string(frame.battery) + "%");
             }
         }
         last = {frame.gain, frame.battery};
         SensorTrack& track = m_tracks[i];
         track.OnFrame(frame.timeUs, frame.samples);
+        if (m_csv) m_csv->Frame(frame);
+        if (!m_beats) return;
         SensorPulse& pulse = m_pulses[i];
         pulse.AddFrame(frame.tick, frame.samples, track.Cursor() - frame.samples.size());
         for (const analysis::Beat& beat : pulse.NewBeats()) {
             const std::uint64_t at = track.TimeUs(pulse.PositionOf(beat));
-            m_sink.Annotation(at, -1, who + " beat");
+            m_sink.Annotation(at, -1, who() + " beat");
             Rate(i, at, true);
         }
         Rate(i, frame.timeUs, false);
-        if (frame.first) {
-            m_sink.Annotation(frame.timeUs, -1,
-                              who + " appears, gain " + std::to_string(frame.gain) + ", battery " +
-                                  std::to_string(frame.battery) + "%");
-        }
-        if (m_csv) m_csv->Frame(frame);
     }
     void OnMarker(std::uint64_t timeUs, std::uint32_t number, const std::string& text) override {
         m_sink.Annotation(timeUs, -1,
@@ -154,6 +154,7 @@ private:
 
     TrackSink& m_sink;
     CsvWriter* m_csv;
+    bool m_beats;
     std::vector<SensorTrack> m_tracks;
     std::deque<SensorPulse> m_pulses;
     std::map<std::size_t, analysis::PulseState> m_states;
@@ -173,7 +174,7 @@ ExportResult ExportCapture(const ExportRequest& request) {
     }
     result.info = reader.Info();
 
-    SensorSurvey survey;
+    SensorSurvey survey(request.beats);
     {
         CaptureFeed feed(survey);
         feed.Play(reader);
@@ -204,7 +205,7 @@ ExportResult ExportCapture(const ExportRequest& request) {
     }
 
     TeeSink sink(edf.get(), csv.get());
-    ExportPass pass(result.layout, sink, csv.get());
+    ExportPass pass(result.layout, sink, csv.get(), request.beats);
     CaptureFeed feed(pass);
     feed.Play(reader);
     result.stats = feed.Stats();

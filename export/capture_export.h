@@ -15,6 +15,7 @@ struct ExportRequest {
     std::filesystem::path capture;
     std::optional<std::filesystem::path> edf;     // EDF+ file to write
     std::optional<std::filesystem::path> csvDir;  // folder for the CSV files
+    bool beats = true;  // run the pulse analysis (beats, rates.csv); it costs most of the time
 };
 
 struct ExportResult {

@@ -7,7 +7,7 @@
 
 namespace {
 
-const char kUsage[] = R"(Usage: sphyra-export CAPTURE [--edf FILE] [--csv DIR]
+const char kUsage[] = R"(Usage: sphyra-export CAPTURE [--edf FILE] [--csv DIR] [--no-beats]
 
 Runs a Sphyra capture (.sphc) through the same frame parser as the live program
 and writes what the sensors sent:
@@ -15,7 +15,11 @@ and writes what the sensors sent:
                annotations for sensors appearing, gaps and silences, gain and
                battery changes, markers and port events
   --csv DIR    CSV files: sensor_<address>.csv (time_s,sample) for every sensor,
-               frames.csv (time_s,address,gain,battery,samples,interval_ms)
+               frames.csv (time_s,address,gain,battery,samples,interval_ms),
+               rates.csv (time_s,address,rate_bpm,state) at each beat and
+               change of state
+  --no-beats   skip the pulse analysis (no beat annotations, no rates.csv
+               rows); it takes most of an export's time
   -h, --help   show this text
 With neither option it only checks the capture and describes it.
 A capture cut off in the middle of a chunk is read up to its last complete chunk.
@@ -39,7 +43,9 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (arg == "--edf" || arg == "--csv") {
+        if (arg == "--no-beats") {
+            request.beats = false;
+        } else if (arg == "--edf" || arg == "--csv") {
             if (i + 1 >= argc) return Usage(arg + " needs a value");
             (arg == "--edf" ? request.edf : request.csvDir) = argv[++i];
         } else if (arg.rfind("--", 0) == 0) {

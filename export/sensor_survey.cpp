@@ -45,6 +45,7 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
     s.samples += n;
     s.lastUs = frame.timeUs;
     s.maxFrameSamples = std::max(s.maxFrameSamples, static_cast<int>(n));
+    if (!m_beats) return;
     SensorPulse& pulse = m_pulses[it->second];
     pulse.AddFrame(frame.tick, frame.samples, 0);
     s.beats += pulse.NewBeats().size();
@@ -52,6 +53,7 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
 
 void SensorSurvey::OnTime(std::uint64_t timeUs, std::uint32_t tick) {
     m_endUs = timeUs;
+    if (!m_beats) return;
     for (SensorPulse& pulse : m_pulses) pulse.Advance(tick);
 }
 

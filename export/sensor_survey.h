@@ -34,6 +34,8 @@ struct SensorSurveyEntry {
 // what rate; also how many annotations the second pass will write at most.
 class SensorSurvey final : public FeedListener {
 public:
+    explicit SensorSurvey(bool beats) : m_beats(beats) {}
+
     // Pauses longer than this between frames do not count towards the rate.
     static constexpr std::uint64_t kSteadyLimitUs = 2'000'000;
     // Pauses longer than this may become gap annotations.
@@ -54,6 +56,7 @@ private:
     std::deque<SensorPulse> m_pulses;
     std::map<std::uint8_t, std::size_t> m_index;
     std::map<std::uint8_t, std::pair<int, int>> m_last;  // gain, battery
+    bool m_beats;
     std::uint64_t m_events = 0;
     std::uint64_t m_endUs = 0;
 };
