@@ -11,6 +11,7 @@
 
 #ifdef Q_OS_UNIX
 #include "ui/app/demo_session.h"
+#include "ui/app/replay_session.h"
 #endif
 
 #ifdef Q_OS_WIN
@@ -61,7 +62,15 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("FILE"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Run against the built-in sensor simulator."));
-    parser.addOptions({help, version, settings, demo});
+    const QCommandLineOption replay(
+        QStringLiteral("replay"),
+        QStringLiteral("Play the capture FILE on COM1 with its recorded timing, from when the "
+                       "port is opened."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("With --replay: play X times as fast."),
+                                   QStringLiteral("X"), QStringLiteral("1"));
+    parser.addOptions({help, version, settings, demo, replay, speed});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -94,6 +103,23 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
                                  ? std::filesystem::path(parser.value(settings).toStdString())
                                  : PortSettingsFile::PathForProgram(argv0);
     m_options.demo = parser.isSet(demo);
+    if (parser.isSet(replay)) {
+        if (m_options.demo) {
+            Print(stderr, QStringLiteral("--replay and --demo both use COM1; choose one.\n"));
+            return 2;
+        }
+        m_options.replayPath = std::filesystem::path(parser.value(replay).toStdString());
+    }
+    if (parser.isSet(speed)) {
+        bool ok = false;
+        m_options.replaySpeed = parser.value(speed).toDouble(&ok);
+        if (!ok || !(m_options.replaySpeed >= 0.01 && m_options.replaySpeed <= 1000) ||
+            !parser.isSet(replay)) {
+            Print(stderr, QStringLiteral("--speed takes a number from 0.01 to 1000 and goes "
+                                         "with --replay.\n"));
+            return 2;
+        }
+    }
     return std::nullopt;
 }
 
@@ -106,9 +132,12 @@ int CSphyraApp::Run() {
 #endif
     CjkFont::ApplyToApplication();
     if (m_options.demo) PrepareDemo(m_options);
+    const bool replay = !m_options.replayPath.empty();
+    if (replay && !PrepareReplay(m_options)) return 1;
 
     CSensorMonitorDlg window(m_options.settingsPath);
     if (m_options.demo) StartDemo(window);
+    if (replay) StartReplay(window);
     window.exec();
     return 0;
 }
@@ -137,6 +166,38 @@ void CSphyraApp::PrepareDemo(Options& options) {
 void CSphyraApp::StartDemo(CSensorMonitorDlg& window) {
 #ifdef Q_OS_UNIX
     if (m_demo) m_demo->Start([&window] { return window.Comm().GetPortOpen(); });
+#else
+    (void)window;
+#endif
+}
+
+bool CSphyraApp::PrepareReplay(Options& options) {
+#ifdef Q_OS_UNIX
+    auto replay = std::make_unique<ReplaySession>(options.replayPath, options.replaySpeed);
+    if (!replay->Prepare()) {
+        Print(stderr, QStringLiteral("sphyra: cannot replay %1: %2\n")
+                          .arg(QString::fromStdString(options.replayPath.string()),
+                               QString::fromStdString(replay->ErrorText())));
+        return false;
+    }
+    options.settingsPath = replay->SettingsPath();
+    Print(stdout, QStringLiteral("sphyra: replaying %1 on %2, mapped to COM1; press \"打开\" to "
+                                 "start.\n")
+                      .arg(QString::fromStdString(options.replayPath.string()),
+                           QString::fromStdString(replay->DevicePath())));
+    m_replay = std::move(replay);
+    return true;
+#else
+    (void)options;
+    Print(stderr, QStringLiteral("sphyra: replay needs pseudo-terminals, which this system "
+                                 "lacks.\n"));
+    return false;
+#endif
+}
+
+void CSphyraApp::StartReplay(CSensorMonitorDlg& window) {
+#ifdef Q_OS_UNIX
+    if (m_replay) m_replay->Start([&window] { return window.Comm().GetPortOpen(); });
 #else
     (void)window;
 #endif

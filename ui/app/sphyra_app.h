@@ -9,6 +9,7 @@ namespace sphyra {
 
 class CSensorMonitorDlg;
 class DemoSession;
+class ReplaySession;
 
 // The program: reads the command line, prepares the font, runs the main window modally and
 // ends when that window closes.
@@ -20,6 +21,8 @@ public:
     struct Options {
         std::filesystem::path settingsPath;  // the port settings file
         bool demo = false;
+        std::filesystem::path replayPath;  // --replay: play this capture on COM1
+        double replaySpeed = 1.0;
     };
 
     CSphyraApp();
@@ -47,8 +50,14 @@ protected:
     virtual void StartDemo(CSensorMonitorDlg& window);
 
 private:
+    // False when the capture cannot be played: the program then stops rather than
+    // open the operator's real port instead.
+    bool PrepareReplay(Options& options);
+    void StartReplay(CSensorMonitorDlg& window);
+
     Options m_options;
     std::unique_ptr<DemoSession> m_demo;
+    std::unique_ptr<ReplaySession> m_replay;
 };
 
 }  // namespace sphyra
