@@ -64,6 +64,10 @@ void SyncFolder(const std::filesystem::path& folder) {
     ::close(dir);
 }
 
+std::string StoppedMessage(int err, std::string_view what, const std::filesystem::path& path) {
+    return "录制已停止：" + DescribeCaptureError(err, what, path) + "。已写入的数据完好。";
+}
+
 }  // namespace
 
 std::string DescribeCaptureError(int err, std::string_view what,
@@ -96,8 +100,8 @@ std::string DescribeCaptureError(int err, std::string_view what,
             reason = std::strerror(err);
             break;
     }
-    return "录制已停止：" + reason + "（" + std::string(what) + " " + path.string() + ": " +
-           std::strerror(err) + "）。已写入的数据完好。";
+    return reason + "（" + std::string(what) + " " + path.string() + ": " + std::strerror(err) +
+           "）";
 }
 
 CaptureWriter::CaptureWriter(CaptureWriterOptions options) : m_options(options) {}
@@ -109,7 +113,7 @@ CaptureWriter::~CaptureWriter() {
 bool CaptureWriter::Open(const std::filesystem::path& folder, const capture::CaptureHeader& header,
                          std::string* error) {
     auto report = [&](int err, std::string_view what, const std::filesystem::path& where) {
-        if (error != nullptr) *error = DescribeCaptureError(err, what, where);
+        if (error != nullptr) *error = "无法开始录制：" + DescribeCaptureError(err, what, where);
         return false;
     };
     if (IsOpen()) return report(EBUSY, "open", m_path);
@@ -186,7 +190,7 @@ bool CaptureWriter::Enqueue(ChunkType type, std::int64_t timeUs, std::uint32_t t
     if (m_pending.size() > m_options.maxBacklog) {
         // The thread is stuck on a slow disk; it adds the error chunk when it is free.
         m_failed = true;
-        m_error = DescribeCaptureError(ENOBUFS, "write", m_path);
+        m_error = StoppedMessage(ENOBUFS, "write", m_path);
         m_pending.clear();
         m_tailErrno = ENOBUFS;
         m_wake.notify_one();
@@ -281,7 +285,7 @@ void CaptureWriter::Fail(int err, std::string_view what, std::int64_t timeUs, st
         std::lock_guard lock(m_mutex);
         if (m_failed) return;
         m_failed = true;
-        m_error = DescribeCaptureError(err, what, m_path);
+        m_error = StoppedMessage(err, what, m_path);
         m_pending.clear();
     }
     WriteErrorChunk(err, timeUs, tick);

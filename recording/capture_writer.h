@@ -103,7 +103,8 @@ private:
     std::uint64_t m_written = 0;  // thread only: bytes in the file, whole chunks
 };
 
-// The operator's message for a write error `err` on `path`.
+// What went wrong, for the operator: the reason in words, then the call, the
+// file and the system's own text for `err`.
 std::string DescribeCaptureError(int err, std::string_view what, const std::filesystem::path& path);
 
 }  // namespace sphyra

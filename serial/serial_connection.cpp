@@ -42,11 +42,15 @@ bool SerialConnection::OpenPort(int port, int baud, std::string* message) {
 
     if (!m_comm.GetPortOpen()) m_comm.SetPortOpen(true);
     m_clock.SleepMs(kOpenSettleMs);
-    return m_comm.GetPortOpen();
+    const bool open = m_comm.GetPortOpen();
+    if (open && m_tap != nullptr) m_tap->OnPortOpened(port, baud);
+    return open;
 }
 
 void SerialConnection::ClosePort() {
-    if (m_comm.GetPortOpen()) m_comm.SetPortOpen(false);
+    if (!m_comm.GetPortOpen()) return;
+    m_comm.SetPortOpen(false);
+    if (m_tap != nullptr) m_tap->OnPortClosed();
 }
 
 bool SerialConnection::IsOpen() const {
@@ -91,7 +95,10 @@ int SerialConnection::ParseBaud(const std::string& text) {
 
 CommNotice SerialConnection::OnCommEvent() {
     const std::int16_t event = m_comm.GetCommEvent();
-    if (event == kCommEvDeviceLost) return CommNotice::DeviceLost;
+    if (event == kCommEvDeviceLost) {
+        if (m_tap != nullptr) m_tap->OnDeviceLost();
+        return CommNotice::DeviceLost;
+    }
     if (event != kCommEvReceive) return CommNotice::Ignored;
 
     ReceiveRing& ring = m_acquisition.Ring();
@@ -108,6 +115,7 @@ CommNotice SerialConnection::OnCommEvent() {
             m_comm.SetInputLen(static_cast<std::int16_t>(room));
             const std::vector<std::uint8_t> bytes = m_comm.GetInput();
             m_comm.SetInputLen(0);
+            if (m_tap != nullptr && !bytes.empty()) m_tap->OnReceived(bytes.data(), bytes.size());
             ring.AppendReceived(bytes.data(), bytes.size());
         }
     }

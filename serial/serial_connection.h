@@ -7,6 +7,7 @@
 #include "acquisition/tick_clock.h"
 #include "serial/comm_control.h"
 #include "serial/port_settings_file.h"
+#include "serial/receive_tap.h"
 
 namespace sphyra {
 
@@ -41,6 +42,10 @@ public:
     // kCommEvDeviceLost: nothing is read; the port already reads closed.
     CommNotice OnCommEvent();
 
+    // Who else sees the bytes and the port's comings and goings; null for nobody.
+    // The tap must outlive the connection or be taken off first.
+    void SetReceiveTap(ReceiveTap* tap) { m_tap = tap; }
+
     // The baud text as a signed integer: leading digits only, "abc" is 0.
     static int ParseBaud(const std::string& text);
 
@@ -55,6 +60,7 @@ private:
     TickClock& m_clock;
     SensorAcquisition& m_acquisition;
     PortSettingsFile& m_settings;
+    ReceiveTap* m_tap = nullptr;
 };
 
 }  // namespace sphyra

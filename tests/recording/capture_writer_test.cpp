@@ -120,7 +120,7 @@ TEST(CaptureWriter, RefusesAFolderItCannotCreate) {
     std::string error;
     EXPECT_FALSE(writer.Open(dir.Path() / "plain_file" / "captures", Header(), &error));
     EXPECT_FALSE(writer.IsOpen());
-    EXPECT_NE(error.find("录制已停止"), std::string::npos) << error;
+    EXPECT_NE(error.find("无法开始录制"), std::string::npos) << error;
     EXPECT_NE(error.find("plain_file"), std::string::npos) << error;
 }
 
@@ -180,7 +180,8 @@ TEST(CaptureWriterCrash, AFullDiskStopsRecordingAndKeepsWhatWasWritten) {
             if (writer.AppendReceived(i, i, bytes.data(), bytes.size())) ++i;
             if (i % 8 == 0) writer.Flush();
         }
-        const bool said = writer.Error().find("文件超过了允许的大小") != std::string::npos;
+        const std::string error = writer.Error();
+        const bool said = error.find("录制已停止：文件超过了允许的大小") == 0;
         const bool refused = !writer.AppendMarker(0, 0, 1);
         writer.Close();
         ::_exit(writer.HasFailed() && said && refused ? 0 : 4);

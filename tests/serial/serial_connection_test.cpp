@@ -239,5 +239,55 @@ TEST_F(SerialConnectionTest, BacklogLargerThanTheRingLosesNoFrame) {
     }
 }
 
+// Notes what the connection shows it, the way the recorder sees it.
+class TapLog final : public ReceiveTap {
+public:
+    void OnReceived(const std::uint8_t* bytes, std::size_t n) override {
+        reads.emplace_back(bytes, bytes + n);
+    }
+    void OnPortOpened(int port, int baud) override {
+        events.push_back("opened " + std::to_string(port) + " " + std::to_string(baud));
+    }
+    void OnPortClosed() override { events.push_back("closed"); }
+    void OnDeviceLost() override { events.push_back("lost"); }
+
+    std::vector<std::vector<std::uint8_t>> reads;
+    std::vector<std::string> events;
+};
+
+// The tap sees every read exactly as the port returned it, in order, even when a
+// backlog is taken in ring-sized pieces, and the port's open, close and loss; what
+// the display gets is the same as with no tap.
+TEST_F(SerialConnectionTest, TheTapSeesEveryReadAndPortEventAsTheParserDoes) {
+    TapLog tap;
+    connection.SetReceiveTap(&tap);
+    EXPECT_EQ(connection.OnOpenClose(1, "115200").kind, OpenCloseOutcome::Kind::Opened);
+
+    std::vector<std::uint8_t> sent;
+    for (int i = 0; i < 60; ++i) {
+        const auto frame = MakeFrame(static_cast<std::uint8_t>(1 + i % 3), 1, 50,
+                                     std::vector<std::uint8_t>(80, static_cast<std::uint8_t>(i)));
+        sent.insert(sent.end(), frame.begin(), frame.end());
+    }
+    comm.waiting.assign(sent.begin(), sent.end());
+    while (!comm.waiting.empty()) ASSERT_EQ(connection.OnCommEvent(), CommNotice::DataReceived);
+
+    std::vector<std::uint8_t> tapped;
+    for (const auto& read : tap.reads) tapped.insert(tapped.end(), read.begin(), read.end());
+    EXPECT_EQ(tapped, sent);
+    ASSERT_EQ(tap.reads.size(), comm.inputSizes.size());
+    for (std::size_t i = 0; i < tap.reads.size(); ++i)
+        EXPECT_EQ(tap.reads[i].size(), comm.inputSizes[i]);
+    EXPECT_EQ(display.samples.size(), 19U * 80U);  // the chosen sensor's, after the first
+
+    comm.commEvent = kCommEvDeviceLost;
+    comm.open = false;
+    EXPECT_EQ(connection.OnCommEvent(), CommNotice::DeviceLost);
+    connection.ClosePort();  // already closed by the loss: no second event
+    comm.open = true;
+    connection.ClosePort();
+    EXPECT_EQ(tap.events, (std::vector<std::string>{"opened 2 115200", "lost", "closed"}));
+}
+
 }  // namespace
 }  // namespace sphyra

@@ -70,7 +70,12 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption speed(QStringLiteral("speed"),
                                    QStringLiteral("With --replay: play X times as fast."),
                                    QStringLiteral("X"), QStringLiteral("1"));
-    parser.addOptions({help, version, settings, demo, replay, speed});
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Record everything received into capture files in DIR, from the moment "
+                       "the port opens."),
+        QStringLiteral("DIR"));
+    parser.addOptions({help, version, settings, demo, replay, speed, record});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -120,6 +125,7 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
             return 2;
         }
     }
+    if (parser.isSet(record)) m_options.recordFolder = parser.value(record).toStdString();
     return std::nullopt;
 }
 
@@ -138,6 +144,7 @@ int CSphyraApp::Run() {
     CSensorMonitorDlg window(m_options.settingsPath);
     if (m_options.demo) StartDemo(window);
     if (replay) StartReplay(window);
+    if (!m_options.recordFolder.empty()) window.Recording().RecordFromOpen(m_options.recordFolder);
     window.exec();
     return 0;
 }

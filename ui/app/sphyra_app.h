@@ -23,6 +23,7 @@ public:
         bool demo = false;
         std::filesystem::path replayPath;  // --replay: play this capture on COM1
         double replaySpeed = 1.0;
+        std::filesystem::path recordFolder;  // --record: record from the port's opening
     };
 
     CSphyraApp();

@@ -13,15 +13,15 @@
 #include <optional>
 #include <string>
 
+#include "ui/common/cjk_font.h"
+#include "ui/list/sensor_list.h"
+#include "ui/view/wave_view.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/about_menu.h"
 #include "ui/window/app_icon.h"
-#include "ui/common/cjk_font.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/message_boxes.h"
 #include "ui/window/port_combo.h"
-#include "ui/list/sensor_list.h"
-#include "ui/view/wave_view.h"
 
 namespace sphyra {
 
@@ -67,6 +67,8 @@ CSensorMonitorDlg::CSensorMonitorDlg(std::filesystem::path settingsPath, TickClo
                              m_controls.battery, m_controls.waveGroup},
         m_acquisition, m_clock);
 
+    m_recording =
+        std::make_unique<RecordingPanel>(this, m_connection, m_clock, m_settingsFile.Path());
     ConnectHandlers();
     m_timer.start(kTimerPeriodMs);
 
@@ -222,6 +224,7 @@ void CSensorMonitorDlg::ShutDown() {
     m_dispatch.Run([this] {
         if (m_connection.IsOpen()) m_connection.ClosePort();
     });
+    m_recording->Stop();
     m_timer.stop();
     m_acquisition.Applier().SetFilter(nullptr);
     m_filter.Unload();

@@ -16,6 +16,7 @@
 #include "ui/window/filter_library.h"
 #include "ui/window/handler_dispatch.h"
 #include "ui/window/monitor_layout.h"
+#include "ui/window/recording_panel.h"
 
 namespace sphyra {
 
@@ -60,6 +61,7 @@ public:
     SensorAcquisition& Acquisition() { return m_acquisition; }
     SerialConnection& Connection() { return m_connection; }
     CMSComm& Comm() { return m_comm; }
+    RecordingPanel& Recording() { return *m_recording; }
     bool AutoPurgeEnabled() const { return m_autoPurgeEnabled; }
     Tick LastPurgeTick() const { return m_lastPurgeTick; }
     bool FilterAvailable() const { return m_filter.Entry() != nullptr; }
@@ -102,6 +104,7 @@ private:
     CMSComm m_comm;
     SerialConnection m_connection;
     std::unique_ptr<SensorList> m_sensorList;
+    std::unique_ptr<RecordingPanel> m_recording;
     FilterLibrary m_filter;
     QTimer m_timer;
     bool m_autoPurgeEnabled = false;

@@ -1,0 +1,168 @@
+#include "ui/window/recording_panel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include "serial/private_profile.h"
+#include "tests/recording/capture_decode.h"
+#include "tests/serial/event_wait.h"
+#include "tests/serial/pty_pair.h"
+#include "tests/serial/test_frames.h"
+#include "tests/ui/modal_catcher.h"
+#include "ui/window/port_combo.h"
+#include "ui/window/sensor_monitor_dlg.h"
+
+namespace sphyra {
+namespace {
+
+namespace fs = std::filesystem;
+using capture::ChunkType;
+using test::MakeFrame;
+using test::RunUntil;
+
+class RecordingPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_settings = fs::path(m_dir.path().toStdString()) / "sphyra.ini";
+        m_folder = fs::path(m_dir.path().toStdString()) / "captures";
+        PrivateProfile(m_settings).WriteProfileString("Ports", "COM1", m_pty.SlavePath());
+        m_window = std::make_unique<CSensorMonitorDlg>(m_settings, &m_clock);
+        Panel().SetFolderChooser([this](QWidget*, const fs::path&) {
+            ++m_asked;
+            return std::optional<fs::path>(m_folder);
+        });
+    }
+    RecordingPanel& Panel() { return m_window->Recording(); }
+    void Open() {
+        m_window->Controls().port->setCurrentIndex(0);
+        m_window->Controls().openClose->click();
+        ASSERT_TRUE(m_window->Comm().GetPortOpen());
+    }
+    // Sends a frame and waits until the window has applied it.
+    void Feed(const std::vector<std::uint8_t>& frame, std::vector<std::uint8_t>& sent) {
+        const auto before = m_window->Acquisition().Ring().Stats().framesDelivered;
+        m_pty.Send(frame);
+        sent.insert(sent.end(), frame.begin(), frame.end());
+        ASSERT_TRUE(RunUntil(
+            [&] { return m_window->Acquisition().Ring().Stats().framesDelivered > before; }));
+    }
+
+    QTemporaryDir m_dir;
+    fs::path m_settings;
+    fs::path m_folder;
+    test::PtyPair m_pty;
+    ManualTickClock m_clock{1};
+    std::unique_ptr<CSensorMonitorDlg> m_window;
+    int m_asked = 0;
+};
+
+// Toggled before the port opens, recording waits for it, asks for the folder only
+// once and remembers it, takes every byte as the window got it, and drops
+// numbered markers from the button and F9.
+TEST_F(RecordingPanelTest, RecordsFromTheOpeningWithMarkersIntoTheRememberedFolder) {
+    test::ModalCatcher catcher;
+    m_window->show();  // F9 is a shortcut of the active window
+    QApplication::setActiveWindow(m_window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    Panel().RecordButton()->click();
+    EXPECT_EQ(m_asked, 1);
+    EXPECT_TRUE(Panel().RecordButton()->isChecked());
+    EXPECT_FALSE(Panel().MarkerButton()->isEnabled());
+    EXPECT_EQ(PrivateProfile(m_settings).GetProfileString("Recording", "Folder", ""),
+              m_folder.string());
+
+    Open();
+    ASSERT_TRUE(Panel().Recorder().IsRecording());
+    std::vector<std::uint8_t> sent;
+    Feed(MakeFrame(5, 3, 90, {10, 20, 30}), sent);
+    const std::size_t beforeFirstMarker = sent.size();
+    QTest::keyClick(m_window.get(), Qt::Key_F9);
+    Feed(MakeFrame(7, 3, 80, {40, 50}), sent);
+    Panel().MarkerButton()->click();
+    ASSERT_TRUE(RunUntil([&] {
+        return Panel().Status()->text().startsWith(QStringLiteral("录制中 00:00:")) &&
+               Panel().Status()->text().endsWith(QStringLiteral("标记 2"));
+    })) << Panel().Status()->text().toStdString();
+    EXPECT_EQ(m_window->Controls().list->count(), 2);
+
+    Panel().RecordButton()->click();
+    EXPECT_FALSE(Panel().Recorder().IsRecording());
+    const fs::path file = Panel().Recorder().CurrentFile();
+    EXPECT_EQ(file.parent_path(), m_folder);
+    EXPECT_TRUE(Panel().Status()->text().contains(QString::fromStdString(file.filename())));
+    Panel().RecordButton()->click();  // the folder is remembered now
+    EXPECT_EQ(m_asked, 1);
+    EXPECT_TRUE(Panel().Recorder().IsRecording());
+    EXPECT_TRUE(catcher.Boxes().empty());
+
+    const auto got = test::DecodeCapture(file);
+    ASSERT_TRUE(got.headerOk);
+    EXPECT_EQ(got.header.port, "COM1");
+    EXPECT_EQ(got.validBytes, got.fileSize);
+    std::vector<std::uint8_t> recorded;
+    std::vector<std::uint32_t> markers;
+    for (const auto& chunk : got.chunks) {
+        if (chunk.type == ChunkType::BytesReceived)
+            recorded.insert(recorded.end(), chunk.payload.begin(), chunk.payload.end());
+        if (chunk.type == ChunkType::Marker) {
+            markers.push_back(capture::LoadLe<std::uint32_t>(chunk.payload.data()));
+            EXPECT_EQ(recorded.size(), markers.size() == 1 ? beforeFirstMarker : sent.size());
+        }
+    }
+    EXPECT_EQ(recorded, sent);
+    EXPECT_EQ(markers, (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(got.chunks.front().payload,
+              capture::PortEventPayload(capture::PortEventCode::Opened, "COM1 115200"));
+}
+
+// A file size limit stands in for a full disk: one message, recording stops,
+// what was written stays readable, and the window goes on showing what arrives.
+TEST_F(RecordingPanelTest, AWriteErrorStopsRecordingWithOneMessageAndTheDisplayGoesOn) {
+    test::ModalCatcher catcher;
+    Open();
+    Panel().RecordButton()->click();
+    std::vector<std::uint8_t> sent;
+    Feed(MakeFrame(5, 3, 90, std::vector<std::uint8_t>(80, 7)), sent);
+    const fs::path file = Panel().Recorder().CurrentFile();
+    ASSERT_TRUE(RunUntil([&] { return fs::file_size(file) == Panel().Recorder().Bytes(); }));
+
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = static_cast<rlim_t>(fs::file_size(file) + 100);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    Feed(MakeFrame(5, 3, 90, std::vector<std::uint8_t>(80, 8)), sent);
+    const bool stopped = RunUntil([&] { return !catcher.Boxes().empty(); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ASSERT_TRUE(stopped);
+
+    EXPECT_TRUE(
+        catcher.Boxes()[0].text.startsWith(QStringLiteral("录制已停止：文件超过了允许的大小")))
+        << catcher.Boxes()[0].text.toStdString();
+    EXPECT_FALSE(Panel().RecordButton()->isChecked());
+    EXPECT_EQ(Panel().Status()->text(), QStringLiteral("录制已停止"));
+    Feed(MakeFrame(6, 3, 90, {1, 2}), sent);
+    EXPECT_EQ(m_window->Controls().list->count(), 2);
+    test::RunFor(3 * RecordingPanel::kRefreshMs);
+    EXPECT_EQ(catcher.Boxes().size(), 1U);
+
+    const auto got = test::DecodeCapture(file);
+    EXPECT_EQ(got.validBytes, got.fileSize);
+    ASSERT_GE(got.chunks.size(), 2U);
+    EXPECT_EQ(got.chunks[0].payload, std::vector<std::uint8_t>(sent.begin(), sent.begin() + 88));
+    EXPECT_EQ(got.chunks.back().payload.at(0),
+              static_cast<std::uint8_t>(capture::PortEventCode::RecordingError));
+}
+
+}  // namespace
+}  // namespace sphyra
