@@ -13,6 +13,7 @@ SPHYRA_PACKAGES=(
     qt6-base-dev qt6-serialport-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
+    libedf-dev python3-mne
 )
 
 sphyra_as_root() {
