@@ -2,14 +2,15 @@
 
 #include <cmath>
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <memory>
 
+#include "analysis/pulse_analyzer.h"
 #include "export/capture_feed.h"
 #include "export/csv_writer.h"
 #include "export/edf_writer.h"
-#include "export/sensor_pulse.h"
+#include "export/pulse_log.h"
+#include "export/sample_runs.h"
 #include "export/sensor_survey.h"
 #include "export/sensor_track.h"
 
@@ -69,17 +70,18 @@ private:
 // The second pass: frames to tracks, changes and events to annotations.
 class ExportPass final : public FeedListener {
 public:
-    ExportPass(const ExportLayout& layout, TrackSink& sink, CsvWriter* csv, bool beats)
-        : m_sink(sink), m_csv(csv), m_beats(beats) {
+    ExportPass(const ExportLayout& layout, TrackSink& sink, CsvWriter* csv, PulseLog* log)
+        : m_sink(sink), m_csv(csv), m_log(log) {
         for (std::size_t i = 0; i < layout.tracks.size(); ++i) {
             m_tracks.emplace_back(i, layout.tracks[i], sink);
-            m_pulses.emplace_back();
+            m_runs.emplace_back();
             m_index[layout.tracks[i].address] = i;
         }
     }
 
     void OnFrame(const FeedFrame& frame) override {
         ++m_frames;
+        ++m_step;
         const std::size_t i = m_index.at(frame.address);
         auto who = [&] { return "sensor " + std::to_string(frame.address); };
         auto& last = m_last[frame.address];
@@ -100,15 +102,17 @@ public:
         SensorTrack& track = m_tracks[i];
         track.OnFrame(frame.timeUs, frame.samples);
         if (m_csv) m_csv->Frame(frame);
-        if (!m_beats) return;
-        SensorPulse& pulse = m_pulses[i];
-        pulse.AddFrame(frame.tick, frame.samples, track.Cursor() - frame.samples.size());
-        for (const analysis::Beat& beat : pulse.NewBeats()) {
-            const std::uint64_t at = track.TimeUs(pulse.PositionOf(beat));
+        if (m_log == nullptr) return;
+        m_runs[i].Add(track.Cursor() - frame.samples.size(), frame.samples.size());
+        for (PulseEvent event; m_log->Next(m_step, event);) {
+            if (event.beat == 0) {
+                Rate(event, frame.timeUs);
+                continue;
+            }
+            const std::uint64_t at = track.TimeUs(m_runs[i].PositionOf(event.sampleIndex));
             m_sink.Annotation(at, -1, who() + " beat");
-            Rate(i, at, true);
+            Rate(event, at);
         }
-        Rate(i, frame.timeUs, false);
     }
     void OnMarker(std::uint64_t timeUs, std::uint32_t number, const std::string& text) override {
         m_sink.Annotation(timeUs, -1,
@@ -118,12 +122,11 @@ public:
         m_sink.Annotation(timeUs, -1,
                           std::string(PortEventName(code)) + (text.empty() ? "" : ": " + text));
     }
-    void OnTime(std::uint64_t timeUs, std::uint32_t tick) override {
-        for (std::size_t i = 0; i < m_tracks.size(); ++i) {
-            m_tracks[i].OnTime(timeUs);
-            m_pulses[i].Advance(tick);
-            Rate(i, timeUs, false);
-        }
+    void OnTime(std::uint64_t timeUs, std::uint32_t) override {
+        ++m_step;
+        for (SensorTrack& track : m_tracks) track.OnTime(timeUs);
+        if (m_log == nullptr) return;
+        for (PulseEvent event; m_log->Next(m_step, event);) Rate(event, timeUs);
     }
 
     // Fills every track to the end of the last record.
@@ -143,24 +146,24 @@ public:
 
 private:
     // A rates.csv row at every beat, and whenever the state changes between beats.
-    void Rate(std::size_t i, std::uint64_t timeUs, bool beat) {
+    void Rate(const PulseEvent& event, std::uint64_t timeUs) {
         if (m_csv == nullptr) return;
-        const analysis::PulseStatus& status = m_pulses[i].Status();
-        if (!beat && status.state == m_states[i]) return;
-        m_states[i] = status.state;
-        m_csv->Rate(timeUs, m_tracks[i].Plan().address, status.rateBpm.value_or(-1.0),
-                    StateName(status.state));
+        const auto state = static_cast<analysis::PulseState>(event.state);
+        if (event.beat == 0 && state == m_states[event.track]) return;
+        m_states[event.track] = state;
+        m_csv->Rate(timeUs, m_tracks[event.track].Plan().address, event.rateBpm, StateName(state));
     }
 
     TrackSink& m_sink;
     CsvWriter* m_csv;
-    bool m_beats;
+    PulseLog* m_log;
+    std::uint64_t m_step = 0;
     std::vector<SensorTrack> m_tracks;
-    std::deque<SensorPulse> m_pulses;
-    std::map<std::size_t, analysis::PulseState> m_states;
+    std::vector<SampleRuns> m_runs;
     std::map<std::uint8_t, std::size_t> m_index;
     std::map<std::uint8_t, std::pair<int, int>> m_last;
     std::uint64_t m_frames = 0;
+    std::map<std::uint32_t, analysis::PulseState> m_states;
 };
 
 }  // namespace
@@ -174,7 +177,9 @@ ExportResult ExportCapture(const ExportRequest& request) {
     }
     result.info = reader.Info();
 
-    SensorSurvey survey(request.beats);
+    PulseLog log;
+    if (request.beats && !log.Open(result.error)) return result;
+    SensorSurvey survey(request.beats ? &log : nullptr);
     {
         CaptureFeed feed(survey);
         feed.Play(reader);
@@ -205,7 +210,11 @@ ExportResult ExportCapture(const ExportRequest& request) {
     }
 
     TeeSink sink(edf.get(), csv.get());
-    ExportPass pass(result.layout, sink, csv.get(), request.beats);
+    if (request.beats && !log.StartReading()) {
+        result.error = "cannot read back the pulse analysis's temporary file";
+        return result;
+    }
+    ExportPass pass(result.layout, sink, csv.get(), request.beats ? &log : nullptr);
     CaptureFeed feed(pass);
     feed.Play(reader);
     result.stats = feed.Stats();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "acquisition/sensor_frame.h"
+
 namespace sphyra {
 
 double SensorSurveyEntry::MeasuredRate() const {
@@ -26,7 +28,9 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
         m_sensors.back().firstUs = frame.timeUs;
         m_last[frame.address] = {frame.gain, frame.battery};
         m_pulses.emplace_back();
+        m_logged.emplace_back();
     }
+    ++m_step;
     SensorSurveyEntry& s = m_sensors[it->second];
     const std::size_t n = frame.samples.size();
     if (!added) {
@@ -45,16 +49,44 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
     s.samples += n;
     s.lastUs = frame.timeUs;
     s.maxFrameSamples = std::max(s.maxFrameSamples, static_cast<int>(n));
-    if (!m_beats) return;
-    SensorPulse& pulse = m_pulses[it->second];
-    pulse.AddFrame(frame.tick, frame.samples, 0);
+    if (m_log == nullptr) return;
+    analysis::PulseAnalyzer& pulse = m_pulses[it->second];
+    std::uint16_t samples[kMaxFrameSamples];
+    std::copy(frame.samples.begin(), frame.samples.end(), samples);
+    pulse.AddSamples(frame.tick, samples, n);
     s.beats += pulse.NewBeats().size();
+    Analyze(it->second, true);
 }
 
 void SensorSurvey::OnTime(std::uint64_t timeUs, std::uint32_t tick) {
+    ++m_step;
     m_endUs = timeUs;
-    if (!m_beats) return;
-    for (SensorPulse& pulse : m_pulses) pulse.Advance(tick);
+    if (m_log == nullptr) return;
+    for (std::size_t i = 0; i < m_pulses.size(); ++i) {
+        m_pulses[i].Advance(tick);
+        Analyze(i, false);
+    }
+}
+
+void SensorSurvey::Analyze(std::size_t track, bool beats) {
+    const analysis::PulseAnalyzer& pulse = m_pulses[track];
+    PulseEvent event;
+    event.step = m_step;
+    event.track = static_cast<std::uint32_t>(track);
+    event.state = static_cast<std::uint8_t>(pulse.Status().state);
+    event.rateBpm = pulse.Status().rateBpm.value_or(-1.0);
+    if (beats) {
+        for (const analysis::Beat& beat : pulse.NewBeats()) {
+            event.beat = 1;
+            event.sampleIndex = beat.sampleIndex;
+            m_log->Write(event);
+        }
+    }
+    PulseEvent& last = m_logged[track];
+    if (event.beat == 0 && (event.state != last.state || event.rateBpm != last.rateBpm)) {
+        m_log->Write(event);
+    }
+    last = event;
 }
 
 std::uint64_t SensorSurvey::AnnotationBound() const {

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/pulse_analyzer.h"
 #include "export/capture_feed.h"
-#include "export/sensor_pulse.h"
+#include "export/pulse_log.h"
 
 namespace sphyra {
 
@@ -34,7 +35,8 @@ struct SensorSurveyEntry {
 // what rate; also how many annotations the second pass will write at most.
 class SensorSurvey final : public FeedListener {
 public:
-    explicit SensorSurvey(bool beats) : m_beats(beats) {}
+    // With a log, runs the pulse analysis and writes what it finds there.
+    explicit SensorSurvey(PulseLog* log) : m_log(log) {}
 
     // Pauses longer than this between frames do not count towards the rate.
     static constexpr std::uint64_t kSteadyLimitUs = 2'000'000;
@@ -53,10 +55,14 @@ public:
 
 private:
     std::vector<SensorSurveyEntry> m_sensors;
-    std::deque<SensorPulse> m_pulses;
+    void Analyze(std::size_t track, bool beats);
+
+    std::deque<analysis::PulseAnalyzer> m_pulses;
+    std::vector<PulseEvent> m_logged;  // the last status written for each track
     std::map<std::uint8_t, std::size_t> m_index;
     std::map<std::uint8_t, std::pair<int, int>> m_last;  // gain, battery
-    bool m_beats;
+    PulseLog* m_log;
+    std::uint64_t m_step = 0;
     std::uint64_t m_events = 0;
     std::uint64_t m_endUs = 0;
 };
