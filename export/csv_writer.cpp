@@ -1,8 +1,11 @@
 #include "export/csv_writer.h"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+
+#include "acquisition/sensor_frame.h"
 
 namespace sphyra {
 
@@ -74,19 +77,35 @@ bool CsvWriter::Open(const std::filesystem::path& dir, const ExportLayout& layou
 
 void CsvWriter::Samples(std::size_t index, std::uint64_t position,
                         std::span<const std::uint8_t> samples) {
+    // Sample rows are most of an export's output, so they are formatted straight
+    // into one buffer per frame.
+    constexpr std::size_t kRowMax = 32;  // "18446744073709.551615,255\n"
+    std::array<char, kMaxFrameSamples * kRowMax> text;
     const Track& track = m_tracks[index];
-    m_line.clear();
+    char* p = text.data();
     for (const std::uint8_t sample : samples) {
+        if (p + kRowMax > text.data() + text.size()) {
+            std::fwrite(text.data(), 1, static_cast<std::size_t>(p - text.data()), track.file);
+            p = text.data();
+        }
         // Exact to the µs: position × record length / samples per record.
         const std::uint64_t whole = position / track.perRecord;
         const std::uint64_t part = position % track.perRecord;
-        AppendSeconds(m_line, whole * track.recordUs + part * track.recordUs / track.perRecord);
-        m_line += ',';
-        AppendUnsigned(m_line, sample);
-        m_line += '\n';
+        const std::uint64_t us = whole * track.recordUs + part * track.recordUs / track.perRecord;
+        p = std::to_chars(p, p + 20, us / 1'000'000).ptr;
+        *p++ = '.';
+        std::uint64_t fraction = us % 1'000'000;
+        for (int i = 5; i >= 0; --i) {
+            p[i] = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        p += 6;
+        *p++ = ',';
+        p = std::to_chars(p, p + 3, sample).ptr;
+        *p++ = '\n';
         ++position;
     }
-    std::fwrite(m_line.data(), 1, m_line.size(), track.file);
+    std::fwrite(text.data(), 1, static_cast<std::size_t>(p - text.data()), track.file);
 }
 
 void CsvWriter::Frame(const FeedFrame& frame) {
