@@ -107,7 +107,7 @@ int RecordSession::Run() {
         m_options.outFolder.empty() ? DefaultCaptureFolder() : m_options.outFolder;
     m_recorder.StartOnOpen(folder);
     m_started = std::chrono::steady_clock::now();
-    if (!OpenPort()) return kPortFailed;
+    if (!OpenPort(false)) return kPortFailed;
     if (auto error = m_recorder.TakeError()) {
         Print("sphyra-record: " + *error);
         m_connection.ClosePort();
@@ -124,14 +124,14 @@ int RecordSession::Run() {
     return m_exitCode;
 }
 
-bool RecordSession::OpenPort() {
+bool RecordSession::OpenPort(bool quiet) {
     std::string message;
     try {
         if (m_connection.OpenPort(m_portNumber, m_options.baud, &message)) return true;
     } catch (const CommError& error) {
         message = error.what();
     }
-    if (!m_reconnect.isActive() && m_exitCode == kOk && !m_second.isActive())
+    if (!quiet)
         Print("sphyra-record: cannot open " + m_options.port + ": " +
               (message.empty() ? std::string("the port did not open") : message));
     return false;
@@ -150,7 +150,7 @@ void RecordSession::OnComm() {
 }
 
 void RecordSession::TryReconnect() {
-    if (OpenPort()) {
+    if (OpenPort(true)) {
         Print("sphyra-record: the device is back; recording goes on.");
         return;
     }

@@ -47,7 +47,8 @@ public:
     int Run();
 
 private:
-    bool OpenPort();
+    // `quiet`: a failure is expected (waiting for the device) and not worth a line.
+    bool OpenPort(bool quiet);
     void OnComm();
     void OnSecond();
     void OnSignal();

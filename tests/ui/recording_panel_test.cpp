@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -162,6 +163,26 @@ TEST_F(RecordingPanelTest, AWriteErrorStopsRecordingWithOneMessageAndTheDisplayG
     EXPECT_EQ(got.chunks[0].payload, std::vector<std::uint8_t>(sent.begin(), sent.begin() + 88));
     EXPECT_EQ(got.chunks.back().payload.at(0),
               static_cast<std::uint8_t>(capture::PortEventCode::RecordingError));
+}
+
+// A remembered folder that cannot be made is reported and forgotten, so the next
+// press asks for another.
+TEST_F(RecordingPanelTest, AFolderThatCannotBeUsedIsReportedAndAskedForAgain) {
+    test::ModalCatcher catcher;
+    const fs::path blocked = fs::path(m_dir.path().toStdString()) / "a_file";
+    std::ofstream(blocked) << "x";
+    PrivateProfile(m_settings).WriteProfileString("Recording", "Folder", (blocked / "c").string());
+    Open();
+    Panel().RecordButton()->click();
+    ASSERT_TRUE(RunUntil([&] { return !catcher.Boxes().empty(); }));
+    EXPECT_TRUE(catcher.Boxes()[0].text.startsWith(QStringLiteral("无法开始录制")));
+    EXPECT_FALSE(Panel().RecordButton()->isChecked());
+    EXPECT_EQ(m_asked, 0);
+
+    Panel().RecordButton()->click();
+    EXPECT_EQ(m_asked, 1);
+    EXPECT_TRUE(Panel().Recorder().IsRecording());
+    EXPECT_EQ(Panel().Recorder().CurrentFile().parent_path(), m_folder);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "ui/window/recording_panel.h"
 
+#include <QAction>
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QLabel>
@@ -82,6 +83,11 @@ void RecordingPanel::BuildControls() {
     place(m_status, statusX, 6, kStripWidth - statusX, kStatusHeight);
     strip->show();
 
+    auto* chooseFolder = new QAction(QStringLiteral("选择录制文件夹…"), m_record);
+    m_record->addAction(chooseFolder);
+    m_record->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(chooseFolder, &QAction::triggered, this, &RecordingPanel::ChooseFolder);
+
     m_markerKey = new QShortcut(QKeySequence(Qt::Key_F9), m_dialog);
     connect(m_record, &QPushButton::toggled, this, &RecordingPanel::SetRecording);
     connect(m_marker, &QPushButton::clicked, this, [this] { DropMarker(); });
@@ -95,6 +101,14 @@ std::optional<std::filesystem::path> RecordingPanel::Folder() {
     const auto chosen = m_chooser(m_dialog, DefaultCaptureFolder());
     if (chosen) profile.WriteProfileString(kSection, kFolderKey, chosen->string());
     return chosen;
+}
+
+void RecordingPanel::ChooseFolder() {
+    PrivateProfile profile(m_settingsPath);
+    const std::string remembered = profile.GetProfileString(kSection, kFolderKey, "");
+    const auto chosen = m_chooser(
+        m_dialog, remembered.empty() ? DefaultCaptureFolder() : std::filesystem::path(remembered));
+    if (chosen) profile.WriteProfileString(kSection, kFolderKey, chosen->string());
 }
 
 void RecordingPanel::RecordFromOpen(const std::filesystem::path& folder) {
@@ -111,6 +125,7 @@ void RecordingPanel::SetRecording(bool on) {
             if (!m_connection.IsOpen()) {
                 m_recorder.StartOnOpen(*folder);
             } else if (!m_recorder.Start(*folder, &error)) {
+                PrivateProfile(m_settingsPath).WriteProfileString(kSection, kFolderKey, "");
                 Report(error);
             }
         }

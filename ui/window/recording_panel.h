@@ -27,7 +27,8 @@ namespace sphyra {
 // one message; the port and the display go on.
 //
 // The folder is asked for once and kept in the settings file, section
-// "Recording", key "Folder".
+// "Recording", key "Folder"; the toggle's context menu changes it, and a folder
+// that cannot be recorded into is forgotten so the next try asks again.
 class RecordingPanel : public QObject, public ReceiveTap {
     Q_OBJECT
 public:
@@ -47,6 +48,8 @@ public:
 
     // `sphyra --record DIR`: records into `folder` from the next opening of the port.
     void RecordFromOpen(const std::filesystem::path& folder);
+    // Asks for the folder the next recordings go to (the toggle's context menu).
+    void ChooseFolder();
     // What the toggle does.
     void SetRecording(bool on);
     // What the marker button and F9 do; the marker's number, 0 when not recording.
