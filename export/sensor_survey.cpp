@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "acquisition/sensor_frame.h"
-
 namespace sphyra {
 
 double SensorSurveyEntry::MeasuredRate() const {
@@ -51,9 +49,7 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
     s.maxFrameSamples = std::max(s.maxFrameSamples, static_cast<int>(n));
     if (m_log == nullptr) return;
     analysis::PulseAnalyzer& pulse = m_pulses[it->second];
-    std::uint16_t samples[kMaxFrameSamples];
-    std::copy(frame.samples.begin(), frame.samples.end(), samples);
-    pulse.AddSamples(frame.tick, samples, n);
+    pulse.AddByteSamples(frame.tick, frame.samples.data(), n);
     s.beats += pulse.NewBeats().size();
     Analyze(it->second, true);
 }
