@@ -5,7 +5,8 @@
 //
 // Writes a capture of S seconds (default 20) of 16 sensors × 50 frames/s × 80
 // samples with one read every 10 ms, then plays it N times (default 3) with
-// `sphyra-sim --replay` and N times with the floor writer, reading the port here.
+// `sphyra-sim --replay`, N times with the window's ReplaySession (when the Qt parts
+// are built) and N times with the floor writer, reading the port here.
 // For each read it notes when its last byte arrived; its lateness is that arrival
 // minus the read's recorded time divided by the speed, and its error how far that
 // lateness strays from the median lateness. Prints the median, 99th percentile
@@ -29,6 +30,14 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifdef SPHYRA_REPLAY_SESSION
+#include <QCoreApplication>
+#include <QTimer>
+#include <atomic>
+
+#include "ui/app/replay_session.h"
+#endif
 
 #include "recording/capture_writer.h"
 #include "tools/replay/capture_player.h"
@@ -189,6 +198,31 @@ std::vector<double> PlayWithSim(const std::string& sim, const Capture& capture, 
     return arrivals;
 }
 
+#ifdef SPHYRA_REPLAY_SESSION
+// The window's route: a ReplaySession on the Qt event loop, the port open throughout.
+std::vector<double> PlayInSession(const Capture& capture, double speed) {
+    sphyra::ReplaySession session(capture.path, speed);
+    if (!session.Prepare()) return {};
+    const int port = ::open(session.DevicePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    std::vector<double> arrivals;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        arrivals = Receive(port, capture);
+        done = true;
+    });
+    session.Start([] { return true; });
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (done) QCoreApplication::quit();
+    });
+    check.start(20);
+    QCoreApplication::exec();
+    reader.join();
+    ::close(port);
+    return arrivals;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,6 +235,9 @@ int main(int argc, char** argv) {
         if (arg == "--speed") speed = std::atof(argv[i + 1]);
         if (arg == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
     }
+#ifdef SPHYRA_REPLAY_SESSION
+    QCoreApplication app(argc, argv);
+#endif
     const fs::path dir =
         fs::temp_directory_path() / ("sphyra-replay-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
@@ -213,6 +250,10 @@ int main(int argc, char** argv) {
         Report("sphyra-sim --replay",
                Errors(PlayWithSim(SPHYRA_SIM_PATH, capture, speed), capture, speed),
                capture.us.size());
+#ifdef SPHYRA_REPLAY_SESSION
+        Report("sphyra --replay", Errors(PlayInSession(capture, speed), capture, speed),
+               capture.us.size());
+#endif
     }
     fs::remove_all(dir);
     return 0;
