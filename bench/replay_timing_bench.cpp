@@ -5,8 +5,8 @@
 //
 // Writes a capture of S seconds (default 20) of 16 sensors × 50 frames/s × 80
 // samples with one read every 10 ms, then plays it N times (default 3) with
-// `sphyra-sim --replay`, N times with the window's ReplaySession (when the Qt parts
-// are built) and N times with the floor writer, reading the port here.
+// `sphyra-sim --replay`, N times with the window's ReplaySession (when the window
+// is built) and N times with the floor writer, reading the port here.
 // For each read it notes when its last byte arrived; its lateness is that arrival
 // minus the read's recorded time divided by the speed, and its error how far that
 // lateness strays from the median lateness. Prints the median, 99th percentile
