@@ -15,6 +15,7 @@ SPHYRA_PACKAGES=(
     fonts-wqy-microhei
     xvfb openbox x11-utils
     qt6-l10n-tools qt6-translations-l10n
+    libedf-dev python3-mne
 )
 
 sphyra_as_root() {

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/replay/capture_player.h"
 #include "tools/sim/output_endpoint.h"
 #include "tools/sim/pty_endpoint.h"
 #include "tools/sim/sensor_simulator.h"
@@ -85,6 +87,52 @@ bool Linger(sphyra::OutputEndpoint& endpoint, std::uint32_t lingerMs, const sigs
     return true;
 }
 
+// --replay: the capture's reads instead of simulated sensors, at their recorded times.
+int Replay(sphyra::OutputEndpoint& endpoint, const sphyra::SimOptions& options,
+           const sigset_t& waitMask) {
+    sphyra::CapturePlayer player;
+    std::string error;
+    if (!player.Open(options.replayPath, options.replaySpeed, error)) {
+        std::fprintf(stderr, "sphyra-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "sphyra-sim: replaying %s (%s, %u baud) at x%g on %s\n",
+                 options.replayPath.c_str(), player.Reader().Info().port.c_str(),
+                 player.Reader().Info().baud, options.replaySpeed, endpoint.Path().c_str());
+    const Clock::time_point start = Clock::now();
+    std::vector<std::uint8_t> batch;
+    bool ok = true;
+    while (ok && g_signals == 0 && !player.Done()) {
+        batch.clear();
+        player.ProduceInto(static_cast<std::uint64_t>(MicrosSince(start)), batch);
+        ok = batch.empty() ? endpoint.Flush() : endpoint.Write(batch);
+        const std::optional<std::uint64_t> next = player.NextDueUs();
+        if (!ok || !next) break;
+        std::int64_t waitUs = static_cast<std::int64_t>(*next) - MicrosSince(start);
+        if (waitUs > 100'000) waitUs = 100'000;
+        const bool pending = endpoint.Writer().PendingBytes() > 0;
+        if (pending && waitUs > 10'000) waitUs = 10'000;
+        Wait(pending ? endpoint.Fd() : -1, waitUs, waitMask);
+    }
+    if (ok) ok = Linger(endpoint, options.lingerMs, waitMask);
+    if (!ok) {
+        std::fprintf(stderr, "sphyra-sim: write to %s failed: %s\n", endpoint.Path().c_str(),
+                     std::strerror(endpoint.Writer().Error()));
+    }
+    std::printf(
+        "replay reads=%llu bytes=%llu recorded_seconds=%.3f written=%llu dropped=%llu "
+        "unsent=%zu unread=%zu\ncapture %s\n",
+        static_cast<unsigned long long>(player.ReadsPlayed()),
+        static_cast<unsigned long long>(player.BytesPlayed()),
+        static_cast<double>(player.RecordedUs()) / 1e6,
+        static_cast<unsigned long long>(endpoint.Writer().WrittenBytes()),
+        static_cast<unsigned long long>(endpoint.Writer().DroppedBytes()),
+        endpoint.Writer().PendingBytes(), endpoint.UnreadBytes(),
+        player.Done() ? player.Reader().StopText().c_str() : "not played to its end");
+    std::fflush(stdout);
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,6 +184,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", endpoint->Path().c_str());
     std::fflush(stdout);
+    if (!options.replayPath.empty()) return Replay(*endpoint, options, waitMask);
     std::fprintf(stderr, "sphyra-sim: %zu sensor(s) on %s%s%s\n%s", options.config.sensors.size(),
                  endpoint->Path().c_str(), options.linkPath.empty() ? "" : ", link ",
                  options.linkPath.c_str(), FormatSimSetup(options.config).c_str());

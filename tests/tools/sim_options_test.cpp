@@ -102,6 +102,14 @@ TEST(SimOptions, DeviceTakesABaudRate) {
     EXPECT_TRUE(help.help);
 }
 
+TEST(SimOptions, ReplayTakesACaptureAndASpeed) {
+    SimOptions options;
+    ASSERT_EQ(Parse({"--replay", "a.sphc", "--speed", "2.5", "--link", "/tmp/p"}, options), "");
+    EXPECT_EQ(options.replayPath, "a.sphc");
+    EXPECT_EQ(options.replaySpeed, 2.5);
+    EXPECT_EQ(options.linkPath, "/tmp/p");
+}
+
 class SimOptionsFault : public ::testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(SimOptionsFault, IsRefusedWithAReason) {
@@ -127,7 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"--seed", "-1"}, std::vector<std::string>{"--duration", "-1"},
         std::vector<std::string>{"--link", "x", "--device", "y"},
         std::vector<std::string>{"--link", ""}, std::vector<std::string>{"--baud", "9600"},
-        std::vector<std::string>{"--bogus", "1"}, std::vector<std::string>{"stray"}));
+        std::vector<std::string>{"--bogus", "1"}, std::vector<std::string>{"stray"},
+        std::vector<std::string>{"--speed", "2"},
+        std::vector<std::string>{"--replay", "a.sphc", "--speed", "0"}));
 
 }  // namespace
 }  // namespace sphyra

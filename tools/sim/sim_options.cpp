@@ -18,9 +18,9 @@ constexpr int kDefaultSamples = 20;
 constexpr double kDefaultFps = 25.0;
 
 const std::set<std::string> kValuedOptions = {
-    "sensors",  "addresses",     "samples", "fps",     "bpm",           "gain",
-    "battery",  "battery-drain", "noise",   "corrupt", "corrupt-kinds", "seed",
-    "duration", "link",          "device",  "baud",    "linger",
+    "sensors",       "addresses", "samples", "fps",           "bpm",   "gain",     "battery",
+    "battery-drain", "noise",     "corrupt", "corrupt-kinds", "seed",  "duration", "link",
+    "device",        "baud",      "linger",  "replay",        "speed",
 };
 
 std::string Bounds(double lo, double hi) {
@@ -246,6 +246,15 @@ std::string ParseSimOptions(std::span<const std::string> args, SimOptions& optio
         return "--link goes with the pseudo-terminal, not with --device";
     }
     if (has("baud") && options.devicePath.empty()) return "--baud goes with --device";
+    if (has("replay")) {
+        options.replayPath = given["replay"];
+        if (options.replayPath.empty()) return "--replay needs a capture file";
+    }
+    if (has("speed")) {
+        if (!has("replay")) return "--speed goes with --replay";
+        fault = ParseOne("speed", given["speed"], 0.01, 1000, false, options.replaySpeed);
+        if (!fault.empty()) return fault;
+    }
 
     fault = ValidateSimulatorConfig(config);
     if (!fault.empty()) return fault;
@@ -294,6 +303,10 @@ Run:
   --baud N             with --device: line speed (default 115200), set raw 8N1
   --linger MS          at exit, wait up to this long for the reader to take what
                        is still buffered (default 1000)
+  --replay CAPTURE     play a Sphyra capture (.sphc) instead of simulated sensors:
+                       the bytes it received, with their recorded timing; the
+                       sensor and fault options do not apply
+  --speed X            with --replay: play X times as fast, 0.01-1000 (default 1)
   -h, --help           show this text
 
 On exit it prints one line per sensor and a total line, e.g.

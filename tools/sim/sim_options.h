@@ -16,6 +16,8 @@ struct SimOptions {
     std::string devicePath;        // write here instead of to a pseudo-terminal
     int baud = 115200;
     std::uint32_t lingerMs = 1000;  // at exit, how long to wait for a reader to take the rest
+    std::string replayPath;         // play this capture instead of simulated sensors
+    double replaySpeed = 1.0;
     bool help = false;
 };
 

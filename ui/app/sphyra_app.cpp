@@ -15,6 +15,7 @@
 
 #ifdef Q_OS_UNIX
 #include "ui/app/demo_session.h"
+#include "ui/app/replay_session.h"
 #include "ui/app/termination_signals.h"
 #endif
 
@@ -66,6 +67,14 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("FILE"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Run against the built-in sensor simulator."));
+    const QCommandLineOption replay(
+        QStringLiteral("replay"),
+        QStringLiteral("Play the capture FILE on COM1 with its recorded timing, from when the "
+                       "port is opened."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("With --replay: play X times as fast."),
+                                   QStringLiteral("X"), QStringLiteral("1"));
     const QCommandLineOption record(
         QStringLiteral("record"),
         QStringLiteral("Record everything received into capture files in DIR, from the moment "
@@ -79,7 +88,7 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("Interface language: zh_CN (the default) or en. Remembered in the "
                        "settings file."),
         QStringLiteral("LANG"));
-    parser.addOptions({help, version, settings, demo, record, open, lang});
+    parser.addOptions({help, version, settings, demo, replay, speed, record, open, lang});
 
     const QString program =
         QFileInfo(arguments.isEmpty() ? QStringLiteral("sphyra") : arguments.first()).fileName();
@@ -115,6 +124,14 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
                           .arg(program));
         return 2;
     }
+    if (parser.isSet(replay) && parser.isSet(settings)) {
+        // The same holds for a replay, which maps COM1 to the capture's pseudo-terminal.
+        Print(stderr, QStringLiteral("%1: --replay and --settings cannot be used together: a "
+                                     "replay uses a settings file of its own and never reads or "
+                                     "changes yours.\n")
+                          .arg(program));
+        return 2;
+    }
 
     // The program's path as it was given, so a relative start finds a relative file.
     const std::string argv0 = arguments.isEmpty() ? std::string() : arguments.first().toStdString();
@@ -122,6 +139,23 @@ std::optional<int> CSphyraApp::ParseCommandLine(const QStringList& arguments) {
                                  ? std::filesystem::path(parser.value(settings).toStdString())
                                  : PortSettingsFile::PathForProgram(argv0);
     m_options.demo = parser.isSet(demo);
+    if (parser.isSet(replay)) {
+        if (m_options.demo) {
+            Print(stderr, QStringLiteral("--replay and --demo both use COM1; choose one.\n"));
+            return 2;
+        }
+        m_options.replayPath = std::filesystem::path(parser.value(replay).toStdString());
+    }
+    if (parser.isSet(speed)) {
+        bool ok = false;
+        m_options.replaySpeed = parser.value(speed).toDouble(&ok);
+        if (!ok || !(m_options.replaySpeed >= 0.01 && m_options.replaySpeed <= 1000) ||
+            !parser.isSet(replay)) {
+            Print(stderr, QStringLiteral("--speed takes a number from 0.01 to 1000 and goes "
+                                         "with --replay.\n"));
+            return 2;
+        }
+    }
     if (parser.isSet(record)) m_options.recordFolder = parser.value(record).toStdString();
     m_options.open = parser.isSet(open);
     m_options.language.reset();
@@ -144,6 +178,7 @@ std::optional<int> CSphyraApp::ParseCommandLine(int argc, char* argv[]) {
     // above replaces bytes that are not valid in the system's encoding.
     std::optional<std::string> settings;
     std::optional<std::string> record;
+    std::optional<std::string> replay;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--") break;
@@ -155,9 +190,14 @@ std::optional<int> CSphyraApp::ParseCommandLine(int argc, char* argv[]) {
             record = argv[++i];
         } else if (arg.starts_with("--record=")) {
             record = std::string(arg.substr(std::string_view("--record=").size()));
+        } else if (arg == "--replay" && i + 1 < argc) {
+            replay = argv[++i];
+        } else if (arg.starts_with("--replay=")) {
+            replay = std::string(arg.substr(std::string_view("--replay=").size()));
         }
     }
     if (record) m_options.recordFolder = std::filesystem::path(*record);
+    if (replay) m_options.replayPath = std::filesystem::path(*replay);
     if (settings) {
         m_options.settingsPath = std::filesystem::path(*settings);
     } else if (argc > 0) {
@@ -183,12 +223,15 @@ int CSphyraApp::Run() {
         Print(stderr, QStringLiteral("sphyra: some translations are missing; those texts stay as "
                                      "written.\n"));
     if (m_options.demo) PrepareDemo(m_options);
+    const bool replay = !m_options.replayPath.empty();
+    if (replay && !PrepareReplay(m_options)) return 1;
 
     // A write cut short by a crash or a power cut left its temporary file beside the settings.
     PortSettingsFile(m_options.settingsPath).RemoveStaleTemporaries();
 
     CSensorMonitorDlg window(m_options.settingsPath);
     if (m_options.demo) StartDemo(window);
+    if (replay) StartReplay(window);
     if (!m_options.recordFolder.empty()) window.Recording().RecordFromOpen(m_options.recordFolder);
 #ifdef Q_OS_UNIX
     TerminationSignals termination;
@@ -234,6 +277,38 @@ void CSphyraApp::PrepareDemo(Options& options) {
 void CSphyraApp::StartDemo(CSensorMonitorDlg& window) {
 #ifdef Q_OS_UNIX
     if (m_demo) m_demo->Start([&window] { return window.Comm().GetPortOpen(); });
+#else
+    (void)window;
+#endif
+}
+
+bool CSphyraApp::PrepareReplay(Options& options) {
+#ifdef Q_OS_UNIX
+    auto replay = std::make_unique<ReplaySession>(options.replayPath, options.replaySpeed);
+    if (!replay->Prepare()) {
+        Print(stderr, QStringLiteral("sphyra: cannot replay %1: %2\n")
+                          .arg(QString::fromStdString(options.replayPath.string()),
+                               QString::fromStdString(replay->ErrorText())));
+        return false;
+    }
+    options.settingsPath = replay->SettingsPath();
+    Print(stdout, QStringLiteral("sphyra: replaying %1 on %2, mapped to COM1; press \"打开\" to "
+                                 "start.\n")
+                      .arg(QString::fromStdString(options.replayPath.string()),
+                           QString::fromStdString(replay->DevicePath())));
+    m_replay = std::move(replay);
+    return true;
+#else
+    (void)options;
+    Print(stderr, QStringLiteral("sphyra: replay needs pseudo-terminals, which this system "
+                                 "lacks.\n"));
+    return false;
+#endif
+}
+
+void CSphyraApp::StartReplay(CSensorMonitorDlg& window) {
+#ifdef Q_OS_UNIX
+    if (m_replay) m_replay->Start([&window] { return window.Comm().GetPortOpen(); });
 #else
     (void)window;
 #endif

@@ -11,6 +11,7 @@ namespace sphyra {
 
 class CSensorMonitorDlg;
 class DemoSession;
+class ReplaySession;
 
 // The program: reads the command line, prepares the font, runs the main window modally and
 // ends when that window closes.
@@ -22,6 +23,8 @@ public:
     struct Options {
         std::filesystem::path settingsPath;  // the port settings file
         bool demo = false;
+        std::filesystem::path replayPath;  // --replay: play this capture on COM1
+        double replaySpeed = 1.0;
         std::filesystem::path recordFolder;  // --record: record from the port's opening
         bool open = false;  // open the saved port once the window shows
         // --lang; when not given, the language remembered in the settings file.
@@ -59,10 +62,15 @@ private:
     // The interface language for this run; a language named on the command line is
     // remembered for the next runs.
     InterfaceLanguage::Language ChooseLanguage() const;
+    // False when the capture cannot be played: the program then stops rather than
+    // open the operator's real port instead.
+    bool PrepareReplay(Options& options);
+    void StartReplay(CSensorMonitorDlg& window);
 
     Options m_options;
     InterfaceLanguage m_language;
     std::unique_ptr<DemoSession> m_demo;
+    std::unique_ptr<ReplaySession> m_replay;
 };
 
 }  // namespace sphyra

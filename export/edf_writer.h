@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "export/export_layout.h"
+#include "export/track_sink.h"
+#include "recording/capture_reader.h"
+
+namespace sphyra {
+
+// Writes laid-out tracks as an EDF+ file through EDFlib: one signal per track,
+// samples stored as they came (0-255), positions without data as -1, the
+// digital minimum. Holds at most a few records of samples per track; EDFlib
+// itself keeps the annotations until the file is closed.
+class EdfWriter final : public TrackSink {
+public:
+    static constexpr short kFillValue = -1;
+    static constexpr int kMaxAnnotationSignals = 64;
+
+    EdfWriter() = default;
+    ~EdfWriter() override;
+    EdfWriter(const EdfWriter&) = delete;
+    EdfWriter& operator=(const EdfWriter&) = delete;
+
+    // `annotations` is how many annotations the file must be able to hold; it
+    // decides the number of annotation signals, since EDFlib keeps only as many
+    // as there are slots in the records written.
+    bool Open(const std::filesystem::path& path, const ExportLayout& layout,
+              const CaptureInfo& info, std::uint64_t annotations, std::uint64_t records,
+              std::string& error);
+    // Writes what is left; every track must have been filled to a whole record.
+    bool Close(std::string& error);
+
+    void Samples(std::size_t track, std::uint64_t position,
+                 std::span<const std::uint8_t> samples) override;
+    void Fill(std::size_t track, std::uint64_t position, std::uint64_t count) override;
+    void Annotation(std::uint64_t onsetUs, std::int64_t durationUs,
+                    const std::string& text) override;
+
+    std::uint64_t Annotations() const { return m_annotations; }
+    // Annotations beyond what the file's annotation signals can hold.
+    std::uint64_t AnnotationsLost() const;
+    std::uint64_t RecordsWritten() const { return m_records; }
+
+private:
+    struct Queue {
+        std::vector<short> samples;
+        std::size_t head = 0;
+        int perRecord = 1;
+        std::size_t Size() const { return samples.size() - head; }
+    };
+    void WriteReadyRecords();
+
+    int m_handle = -1;
+    std::vector<Queue> m_queues;
+    std::uint64_t m_records = 0;
+    std::uint64_t m_annotations = 0;
+    std::uint64_t m_capacity = 0;
+    bool m_failed = false;
+};
+
+}  // namespace sphyra
