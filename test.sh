@@ -14,7 +14,7 @@ sphyra_configure_and_build
 
 if [ "$quick" -eq 0 ]; then
     echo "== source formatting"
-    (cd "$SPHYRA_ROOT" && find acquisition serial ui tools tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    (cd "$SPHYRA_ROOT" && find acquisition analysis serial ui tools tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
         xargs -0 clang-format --dry-run --Werror)
     echo "== acquisition tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     "$SPHYRA_ROOT/scripts/sanitize_acquisition.sh" "$SPHYRA_ROOT/build-sanitize"

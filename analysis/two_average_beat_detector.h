@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace sphyra::analysis {
+
+// Elgendi's two-moving-average systolic peak detector (PLoS ONE 8:e76585, 2013), made causal.
+// The band-passed pulse is clipped at zero and squared; a short average over a systolic peak's
+// width (111 ms) rising above a long average over a beat (667 ms) plus a small offset marks a
+// block of interest, and a block at least as wide as the short window holds one beat: its
+// highest sample. Both averages are centred on the same sample, which the causal version
+// reaches half a long window late, so beats come out about a third of a second after they
+// happen.
+class TwoAverageBeatDetector {
+public:
+    static constexpr double kPeakWindowS = 0.111;
+    static constexpr double kBeatWindowS = 0.667;
+    static constexpr double kOffsetFactor = 0.02;
+    // The offset scales with the mean of the squared signal over roughly this time.
+    static constexpr double kMeanTimeConstantS = 8.0;
+
+    // Sizes the windows for `sampleRateHz` and starts afresh. Allocates only when the rate
+    // needs longer windows than before.
+    void Design(double sampleRateHz);
+    void Restart();
+
+    // Takes the next band-passed sample; true when it closed a block holding a beat, whose
+    // position BeatIndex() gives (samples since Design or Restart).
+    bool Process(double filtered);
+    std::uint64_t BeatIndex() const { return m_beatIndex; }
+    // The band-passed height of the latest beat.
+    double BeatHeight() const { return m_beatHeight; }
+    // Samples between a sample and the decision about it.
+    std::size_t DecisionDelay() const { return m_halfBeat; }
+
+private:
+    std::vector<double> m_filtered;  // ring of band-passed samples
+    std::vector<double> m_squared;   // ring of clipped, squared samples
+    std::size_t m_mask = 0;
+    std::size_t m_halfPeak = 0;  // the short window is 2 * m_halfPeak + 1 samples
+    std::size_t m_halfBeat = 0;  // the long window is 2 * m_halfBeat + 1 samples
+    double m_meanWeight = 0;
+
+    std::uint64_t m_count = 0;  // samples taken since the start
+    double m_peakSum = 0;
+    double m_beatSum = 0;
+    double m_squaredMean = 0;
+
+    bool m_inBlock = false;
+    std::uint64_t m_blockStart = 0;
+    std::uint64_t m_blockMaxIndex = 0;
+    double m_blockMax = 0;
+    std::uint64_t m_beatIndex = 0;
+    double m_beatHeight = 0;
+};
+
+}  // namespace sphyra::analysis
