@@ -1,5 +1,10 @@
 #include "frame_applier.h"
 
+#include <algorithm>
+#include <array>
+
+#include "sensor_pulse.h"
+
 namespace sphyra {
 
 void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint8_t battery,
@@ -27,17 +32,21 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
 
     const bool displayed = m_selected == address;
     SampleRing& history = *record->history;
+    std::array<std::uint16_t, 256> stored;  // as the history holds them, for the pulse
     if (m_softFilterEnabled && m_filter != nullptr) {
         for (int i = 0; i < sampleCount; ++i) {
             const std::uint16_t filtered = m_filter(samples[i]);
+            stored[static_cast<std::size_t>(i)] = filtered;
             history.PushSample(filtered);
             if (displayed) m_display.AddSample(filtered);
         }
     } else {
         history.PushSamples({samples, sampleCount});
+        std::copy(samples, samples + sampleCount, stored.begin());
         if (displayed)
             for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
     }
+    if (FeedSensorPulse(*record, now, stored.data(), sampleCount)) changed = true;
 
     if (isNew) {
         m_display.AddSensorRow(*record);

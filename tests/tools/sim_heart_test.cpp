@@ -183,7 +183,7 @@ TEST_F(SimulatedReplay, PlaysTheColumnOnceThenFallsSilentOrOverAndOver) {
     EXPECT_TRUE(onceSim.TrueBeats(0).empty());
 
     SimOptions loop;
-    ASSERT_EQ(ParseSimOptions(std::vector<std::string>{"--replay-csv", m_path, "--column", "2",
+    ASSERT_EQ(ParseSimOptions(std::vector<std::string>{"--replay-csv", m_path, "--column", "1",
                                                        "--rate", "100", "--loop", "--sensors", "2"},
                               loop),
               "");

@@ -31,8 +31,8 @@ std::string ReadCsvColumn(const std::string& path, const std::string& column,
     std::size_t lineNumber = 0;
     std::optional<std::size_t> index;
     const std::optional<double> number = simopt::ParseNumber(column);
-    if (number && *number >= 1 && std::floor(*number) == *number) {
-        index = static_cast<std::size_t>(*number) - 1;
+    if (number && *number >= 0 && std::floor(*number) == *number) {
+        index = static_cast<std::size_t>(*number);
     }
     bool firstLine = true;
     while (std::getline(in, line)) {

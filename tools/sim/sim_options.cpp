@@ -267,7 +267,7 @@ A recording:
   --replay-csv FILE    the first sensor plays a recorded column of 0-255
                        samples instead of a simulated pulse (--sensors then
                        defaults to 1; more sensors are simulated as usual)
-  --column NAME        the column, by header name or number from 1 (default u8)
+  --column NAME        the column, by header name or number from 0 (default u8)
   --rate HZ            the recording's sample rate (required), 0.01-10000
   --loop               play it over and over; otherwise the sensor falls silent
                        at its end, and the run ends there unless --duration says
