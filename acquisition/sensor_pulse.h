@@ -6,6 +6,7 @@
 
 #include "analysis/pulse_analyzer.h"
 #include "sensor_record.h"
+#include "sensor_table.h"
 #include "tick.h"
 
 namespace sphyra {
@@ -24,5 +25,15 @@ bool FeedSensorPulse(SensorRecord& record, Tick tick, const std::uint16_t* sampl
 // Lets time pass for the sensor, so that one gone silent loses its rate.
 // Returns true when what its tile shows of the pulse changed.
 bool AdvanceSensorPulse(SensorRecord& record, Tick now);
+
+// The same for every sensor in `table`, calling `changed(record)` for each whose tile must show
+// another pulse.
+template <typename OnChanged>
+void AdvanceEveryPulse(SensorTable& table, Tick now, OnChanged changed) {
+    for (std::size_t i = 0; i < table.Size(); ++i) {
+        SensorRecord& record = table.At(i);
+        if (AdvanceSensorPulse(record, now)) changed(static_cast<const SensorRecord&>(record));
+    }
+}
 
 }  // namespace sphyra

@@ -100,7 +100,8 @@ void SensorList::ConfigureList() {
 
 void SensorList::UpdateGrid() {
     const QFontMetrics metrics = m_list->fontMetrics();
-    const int textWidth = metrics.horizontalAdvance(QStringLiteral("传感器_888"));
+    const int textWidth = std::max(metrics.horizontalAdvance(QStringLiteral("传感器_888")),
+                                   metrics.horizontalAdvance(QStringLiteral("[100%] 888")));
     const int width = std::max(kSensorImageWidth, textWidth) + kCellMarginX;
     const int height = kSensorImageHeight + 2 * metrics.lineSpacing() + kCellMarginY;
     m_list->setGridSize(QSize(width, height));

@@ -21,7 +21,8 @@ struct SensorRowText {
     int image = kSensorImageHeard;
 };
 
-// The two-line label of a sensor's row as it should read at `now`.
+// The two-line label of a sensor's row as it should read at `now`: the name over the battery
+// level and the pulse rate ("--" while there is none to trust).
 SensorRowText SensorRowLabel(const SensorRecord& record, Tick now);
 
 }  // namespace sphyra

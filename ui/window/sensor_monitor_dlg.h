@@ -21,6 +21,7 @@ namespace sphyra {
 
 class AboutMenu;
 class CWaveView;
+class PulseRateReadout;
 class SensorList;
 
 // The program's working window: port controls, the sensor list, the waveform view and the
@@ -57,6 +58,7 @@ public:
 
     const MonitorControls& Controls() const { return m_controls; }
     CWaveView* WaveView() const { return m_view; }
+    PulseRateReadout* PulseReadout() const { return m_pulseReadout; }
     SensorAcquisition& Acquisition() { return m_acquisition; }
     SerialConnection& Connection() { return m_connection; }
     CMSComm& Comm() { return m_comm; }
@@ -82,6 +84,8 @@ private:
     void OpenClose();
     void CommEvent();
     void PurgeWhenDue();
+    void AdvancePulses();
+    void ShowSelectedPulse();
     void SetUpWindow();
     void CreateWaveView();
     void PresetPortControls();
@@ -96,6 +100,7 @@ private:
     MonitorControls m_controls;
     AboutMenu* m_aboutMenu = nullptr;
     CWaveView* m_view = nullptr;
+    PulseRateReadout* m_pulseReadout = nullptr;
     SensorAcquisition m_acquisition;
     PortSettingsFile m_settingsFile;
     PortMap m_portMap;
