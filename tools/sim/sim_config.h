@@ -48,10 +48,10 @@ struct SimSensorConfig {
     double driftBpm = 0.0;       // the rate swings this far either side of `bpm` ...
     double driftPeriodS = 60.0;  // ... over this many seconds
     double prematureRate = 0.0;  // chance per beat of a premature beat, 0-0.5
-    std::vector<SimEpisode> episodes;
+    std::vector<SimEpisode> episodes{};
     // When set, these recorded samples are played instead of a simulated pulse,
     // once (the sensor then falls silent) or over and over when `replayLoop`.
-    std::shared_ptr<const std::vector<std::uint8_t>> replay;
+    std::shared_ptr<const std::vector<std::uint8_t>> replay{};
     bool replayLoop = false;
 
     double SampleRate() const { return framesPerSecond * samplesPerFrame; }
