@@ -6,17 +6,29 @@
 namespace sphyra::analysis {
 namespace {
 
-// A refined rate estimate this close to the one the filter was built for only moves the
-// timeline; further off, the filter and windows are rebuilt.
-constexpr double kRedesignRatio = 0.05;
+// A refined estimate of the same sensor's rate only moves the timeline: intervals are held in
+// samples, and a filter or window a few per cent off its design changes nothing that matters.
+// Only a rate this far off (or a restart the estimator saw) rebuilds them.
+constexpr double kRedesignRatio = 0.2;
 // Accepted intervals needed before a rate is shown.
 constexpr std::size_t kMinAccepted = 3;
 // Of the latest verdicts, how many may reject an interval while the pulse still counts as
 // regular: enough for a premature beat and its pause, too few for noise.
 constexpr std::size_t kVerdictWindow = 6;
 constexpr std::size_t kMaxRejections = 2;
+// After a rejected interval, this many must be accepted in a row before the rate returns, so
+// that a step or a knock that happens to fall at a beat's distance does not bring it back.
+constexpr std::size_t kMinAcceptedRun = 2;
 // Accepted intervals spread wider than this share of their median are too irregular to trust.
 constexpr double kMaxSpread = 0.45;
+// How alike consecutive beats must look (the correlation of their shapes). Noise crossing the
+// threshold at a plausible spacing seldom repeats its shape, but two neighbouring humps of it
+// can look alike; so a rate first needs kEnterRun beats in a row at kEnterLikeness, then keeps
+// it until kLeaveRun beats in a row fall below kStayLikeness.
+constexpr double kEnterLikeness = 0.85;
+constexpr std::size_t kEnterRun = 3;
+constexpr double kStayLikeness = 0.75;
+constexpr std::size_t kLeaveRun = 2;
 // Without an accepted beat for two intervals (at least the interval plus the detector's delay)
 // the pulse is lost; never later than this, so the rate goes within three seconds of the last
 // beat.
@@ -44,23 +56,27 @@ void PulseAnalyzer::SetFixedSampleRate(double hz) {
     UpdateStatus(0);
 }
 
-double PulseAnalyzer::TimeOf(std::uint64_t sampleIndex) const {
+double PulseAnalyzer::TimeOf(double position) const {
     if (m_timelineRateHz <= 0) return m_baseTimeS;
-    return m_baseTimeS +
-           (static_cast<double>(sampleIndex) - static_cast<double>(m_baseIndex)) / m_timelineRateHz;
+    return m_baseTimeS + (position - static_cast<double>(m_baseIndex)) / m_timelineRateHz;
 }
 
 void PulseAnalyzer::Restart(double hz) {
     // The timeline keeps going at the old rate up to here.
     if (m_timelineRateHz > 0) {
-        m_baseTimeS = TimeOf(m_samplesSeen);
+        m_baseTimeS = TimeOf(static_cast<double>(m_samplesSeen));
         m_baseIndex = m_samplesSeen;
     }
     m_timelineRateHz = hz;
     m_designRateHz = hz;
-    m_filter.Design(hz);
-    m_detector.Design(hz);
-    m_level.Design(hz);
+    if (Running()) {
+        m_filter.Design(hz);
+        m_detector.Design(hz);
+        m_level.Design(hz);
+        m_shape.Design(hz);
+    }
+    m_alikeRun = 0;
+    m_unlikeRun = 0;
     m_intervals.Reset();
     m_segmentStart = m_samplesSeen;
     m_primed = false;
@@ -77,7 +93,7 @@ void PulseAnalyzer::FollowSampleRate() {
         return;
     }
     if (hz != m_timelineRateHz) {
-        m_baseTimeS = TimeOf(m_samplesSeen);
+        m_baseTimeS = TimeOf(static_cast<double>(m_samplesSeen));
         m_baseIndex = m_samplesSeen;
         m_timelineRateHz = hz;
     }
@@ -91,7 +107,7 @@ void PulseAnalyzer::AddSamples(std::uint32_t tick, const std::uint16_t* samples,
     }
     m_haveTick = true;
     m_lastTick = tick;
-    const bool running = m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
+    const bool running = Running();
     for (std::size_t i = 0; i < n; ++i) {
         if (running) Process(samples[i]);
         ++m_samplesSeen;
@@ -106,16 +122,25 @@ void PulseAnalyzer::Process(std::uint16_t sample) {
         m_primed = true;
     }
     m_level.Add(sample);
-    if (m_detector.Process(m_filter.Process(x))) OnBeat(m_segmentStart + m_detector.BeatIndex());
+    const double filtered = m_filter.Process(x);
+    m_shape.Add(filtered);
+    if (m_detector.Process(filtered)) {
+        OnBeat(m_segmentStart + m_detector.BeatIndex(), m_detector.BeatFraction());
+    }
 }
 
-void PulseAnalyzer::OnBeat(std::uint64_t sampleIndex) {
-    m_intervals.AddBeat(sampleIndex, m_timelineRateHz);
+void PulseAnalyzer::OnBeat(std::uint64_t sampleIndex, double fraction) {
+    const double position = static_cast<double>(sampleIndex) + fraction;
+    m_intervals.AddBeat(position, m_timelineRateHz);
+    const std::optional<double> likeness =
+        m_shape.OnBeat(position - static_cast<double>(m_segmentStart));
+    m_alikeRun = likeness && *likeness >= kEnterLikeness ? m_alikeRun + 1 : 0;
+    m_unlikeRun = likeness && *likeness >= kStayLikeness ? 0 : m_unlikeRun + 1;
     if (m_newBeatCount == kMaxNewBeats) {
         std::move(m_newBeats.begin() + 1, m_newBeats.end(), m_newBeats.begin());
         --m_newBeatCount;
     }
-    m_newBeats[m_newBeatCount++] = Beat{sampleIndex, TimeOf(sampleIndex)};
+    m_newBeats[m_newBeatCount++] = Beat{sampleIndex, TimeOf(position)};
 }
 
 void PulseAnalyzer::Advance(std::uint32_t now) {
@@ -129,25 +154,38 @@ void PulseAnalyzer::Advance(std::uint32_t now) {
 void PulseAnalyzer::UpdateStatus(double silenceS) {
     const double hz = m_timelineRateHz;
     m_status.sampleRateHz = hz;
-    const std::uint64_t lastInterval = m_intervals.LastAcceptedInterval();
-    m_status.lastIntervalMs = hz > 0 ? static_cast<std::uint32_t>(std::lround(
-                                           static_cast<double>(lastInterval) * 1000.0 / hz))
-                                     : 0;
+    const double lastInterval = m_intervals.LastAcceptedInterval();
+    m_status.lastIntervalMs =
+        hz > 0 ? static_cast<std::uint32_t>(std::lround(lastInterval * 1000.0 / hz)) : 0;
     m_status.rateBpm.reset();
 
-    const bool running = m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
-    if (!running || silenceS * 1000.0 > kSilenceMs || m_level.NoSignal()) {
+    if (!Running() || silenceS * 1000.0 > kSilenceMs || !m_level.Known()) {
+        // Nothing known yet, or nothing heard lately.
         m_status.state = PulseState::NoSignal;
         return;
     }
+    if (m_level.NoSignal()) {
+        // Whatever comes next (a finger put back, a sensor woken) starts afresh.
+        m_status.state = PulseState::NoSignal;
+        m_intervals.Reset();
+        m_shape.Forget();
+        m_alikeRun = 0;
+        m_unlikeRun = 0;
+        return;
+    }
+    const bool wasGood = m_status.state == PulseState::Good;
     m_status.state = PulseState::Poor;
     const std::optional<double> median = m_intervals.MedianInterval();
-    const std::optional<std::uint64_t> lastBeat = m_intervals.LastAcceptedBeat();
+    const std::optional<double> lastBeat = m_intervals.LastAcceptedBeat();
     if (m_intervals.AcceptedCount() < kMinAccepted || !median || !lastBeat) return;
-    if (m_intervals.RecentRejections(kVerdictWindow) > kMaxRejections) return;
+    if (m_intervals.AcceptedRun() < kMinAcceptedRun ||
+        m_intervals.RecentRejections(kVerdictWindow) > kMaxRejections) {
+        return;
+    }
     if (m_intervals.Spread() > kMaxSpread) return;
+    if (wasGood ? m_unlikeRun >= kLeaveRun : m_alikeRun < kEnterRun) return;
     const double medianS = *median / hz;
-    const double sinceBeatS = static_cast<double>(m_samplesSeen - *lastBeat) / hz + silenceS;
+    const double sinceBeatS = (static_cast<double>(m_samplesSeen) - *lastBeat) / hz + silenceS;
     if (sinceBeatS > std::min(std::max(2.0 * medianS, medianS + kDetectorDelayS), kMaxBeatGapS)) {
         return;
     }

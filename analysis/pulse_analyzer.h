@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/band_pass_filter.h"
+#include "analysis/beat_shape_checker.h"
 #include "analysis/interval_tracker.h"
 #include "analysis/sample_rate_estimator.h"
 #include "analysis/signal_level_monitor.h"
@@ -61,15 +62,22 @@ private:
     void FollowSampleRate();
     void Restart(double hz);
     void Process(std::uint16_t sample);
-    void OnBeat(std::uint64_t segmentIndex);
+    void OnBeat(std::uint64_t sampleIndex, double fraction);
     void UpdateStatus(double silenceS);
-    double TimeOf(std::uint64_t sampleIndex) const;
+    double TimeOf(double position) const;
+    // The detector runs only at a sample rate it was made for.
+    bool Running() const {
+        return m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
+    }
 
     SampleRateEstimator m_estimator;
     BandPassFilter m_filter;
     TwoAverageBeatDetector m_detector;
     IntervalTracker m_intervals;
     SignalLevelMonitor m_level;
+    BeatShapeChecker m_shape;
+    std::size_t m_alikeRun = 0;   // beats in a row shaped like the one before
+    std::size_t m_unlikeRun = 0;  // beats in a row not
 
     PulseStatus m_status;
     std::vector<Beat> m_newBeats;

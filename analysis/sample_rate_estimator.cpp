@@ -60,13 +60,10 @@ void SampleRateEstimator::Estimate(std::uint32_t tick) {
         const double recent = RateBetween(recentFrom, tick, m_samples);
         if (std::abs(recent - m_rateHz) > kChangeRatio * m_rateHz) {
             if (++m_changeVotes >= 2) {
-                // Keep the newest second: it was taken at the new rate.
-                const Anchor from = recentFrom;
+                // The newest second may still straddle the change: count afresh from here,
+                // with its rate meanwhile.
                 ++m_restarts;
-                m_anchors[0] = from;
-                m_anchorCount = 1;
-                m_newest = 0;
-                m_changeVotes = 0;
+                Restart(tick);
                 m_rateHz = recent;
                 return;
             }

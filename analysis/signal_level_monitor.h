@@ -28,7 +28,9 @@ public:
         if (++c.count == m_chunkLength) Close();
     }
 
-    // True once a full second is known and it was flat or railed.
+    // True once a full second has been seen.
+    bool Known() const { return m_closed == kChunks; }
+    // True when the last full second was flat or railed.
     bool NoSignal() const;
 
 private:

@@ -65,6 +65,12 @@ bool TwoAverageBeatDetector::Process(double filtered) {
             m_inBlock = true;
             m_blockMax = value;
             m_blockMaxIndex = centre;
+            // The sample after the centre has been taken already: the long window reaches on.
+            const double before = m_filtered[(centre - 1) & m_mask];
+            const double after = m_filtered[(centre + 1) & m_mask];
+            const double curvature = before - 2.0 * value + after;
+            m_blockMaxFraction =
+                curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
         }
         return false;
     }
@@ -72,6 +78,7 @@ bool TwoAverageBeatDetector::Process(double filtered) {
     m_inBlock = false;
     if (centre - m_blockStart < 2 * m_halfPeak + 1) return false;
     m_beatIndex = m_blockMaxIndex;
+    m_beatFraction = m_blockMaxFraction;
     m_beatHeight = m_blockMax;
     return true;
 }

@@ -30,6 +30,9 @@ public:
     // position BeatIndex() gives (samples since Design or Restart).
     bool Process(double filtered);
     std::uint64_t BeatIndex() const { return m_beatIndex; }
+    // Where between its neighbours the latest beat's peak lies, -0.5 to 0.5 samples, from a
+    // parabola through the three: at low sample rates whole samples would make the rate jump.
+    double BeatFraction() const { return m_beatFraction; }
     // The band-passed height of the latest beat.
     double BeatHeight() const { return m_beatHeight; }
     // Samples between a sample and the decision about it.
@@ -52,7 +55,9 @@ private:
     std::uint64_t m_blockStart = 0;
     std::uint64_t m_blockMaxIndex = 0;
     double m_blockMax = 0;
+    double m_blockMaxFraction = 0;
     std::uint64_t m_beatIndex = 0;
+    double m_beatFraction = 0;
     double m_beatHeight = 0;
 };
 

@@ -48,26 +48,30 @@ BeatScore ScoreBeats(std::span<const double> detectedS, std::span<const double> 
         score.lagS = offsets[offsets.size() / 2];
     }
 
+    // A detected beat matched to an excluded reference beat counts on neither side, so that
+    // the edges of an excluded stretch score nothing twice.
     std::vector<bool> taken(reference.size(), false);
     for (const double raw : detected) {
-        if (Excluded(raw, excluded)) continue;
-        ++score.detected;
         const double t = raw - score.lagS;
         // The nearest free reference beat within the tolerance.
         std::ptrdiff_t best = -1;
         auto it = std::lower_bound(reference.begin(), reference.end(), t - toleranceS);
         for (; it != reference.end() && *it <= t + toleranceS; ++it) {
-            const auto i = static_cast<std::size_t>(it - reference.begin());
-            if (taken[i]) continue;
+            const auto i = it - reference.begin();
+            if (taken[static_cast<std::size_t>(i)]) continue;
             if (best < 0 ||
                 std::abs(*it - t) < std::abs(reference[static_cast<std::size_t>(best)] - t)) {
-                best = static_cast<std::ptrdiff_t>(i);
+                best = i;
             }
         }
-        if (best >= 0) {
-            taken[static_cast<std::size_t>(best)] = true;
-            ++score.matched;
+        if (best < 0) {
+            if (!Excluded(t, excluded)) ++score.detected;
+            continue;
         }
+        taken[static_cast<std::size_t>(best)] = true;
+        if (Excluded(reference[static_cast<std::size_t>(best)], excluded)) continue;
+        ++score.detected;
+        ++score.matched;
     }
     for (const double t : reference) {
         if (!Excluded(t, excluded)) ++score.reference;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 
 #include "tools/sim/pulse_waveform.h"
@@ -52,8 +53,11 @@ SyntheticPulse MakeSyntheticPulse(const SyntheticPulseConfig& config) {
     SyntheticPulse pulse;
     for (std::size_t k = 0; k < onsets.size(); ++k) {
         const double peak = onsets[k] + PulseWaveform::kSystolicPhase * lengths[k];
-        if (peak >= 0 && peak < config.seconds && !episodeAt(peak))
+        const auto* off = episodeAt(peak);
+        if (peak >= 0 && peak < config.seconds &&
+            (!off || off->kind == SyntheticPulseConfig::Episode::Wander)) {
             pulse.beatTimesS.push_back(peak);
+        }
     }
     const auto n = static_cast<std::size_t>(config.seconds * config.sampleRateHz);
     pulse.samples.reserve(n);
@@ -62,7 +66,8 @@ SyntheticPulse MakeSyntheticPulse(const SyntheticPulseConfig& config) {
         const double time = static_cast<double>(i) / config.sampleRateHz;
         while (beat + 1 < onsets.size() && onsets[beat + 1] <= time) ++beat;
         const double noise = config.noiseCounts * gauss(rng);
-        if (const auto* off = episodeAt(time)) {
+        const auto* off = episodeAt(time);
+        if (off && off->kind != SyntheticPulseConfig::Episode::Wander) {
             switch (off->kind) {
                 case SyntheticPulseConfig::Episode::FlatZero:
                     pulse.samples.push_back(0);
@@ -74,12 +79,17 @@ SyntheticPulse MakeSyntheticPulse(const SyntheticPulseConfig& config) {
                     pulse.samples.push_back(
                         PulseWaveform::ToSample(0.5, config.gain, 30.0 * gauss(rng)));
                     break;
+                case SyntheticPulseConfig::Episode::Wander:
+                    break;
             }
             continue;
         }
         const double phase = (time - onsets[beat]) / lengths[beat];
+        // Upwards from the foot, so that the pulse is not clipped at zero.
+        const double wander =
+            off ? 20.0 - 20.0 * std::cos(2 * std::numbers::pi * 0.25 * (time - off->fromS)) : 0.0;
         pulse.samples.push_back(PulseWaveform::ToSample(
-            PulseWaveform::Shape(std::min(phase, 0.999)), config.gain, noise));
+            PulseWaveform::Shape(std::min(phase, 0.999)), config.gain, noise + wander));
     }
     return pulse;
 }

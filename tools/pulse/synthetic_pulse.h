@@ -9,7 +9,8 @@ namespace sphyra {
 // the rate drifting linearly from `bpm` to `bpmEnd`, beat-to-beat variability, sample noise,
 // and finger-off or motion episodes.
 struct SyntheticPulseConfig {
-    enum class Episode : std::uint8_t { FlatZero, Saturated, Noise };
+    // Wander keeps the pulse and lifts its baseline slowly (0.25 Hz, 40 counts), as a hand does.
+    enum class Episode : std::uint8_t { FlatZero, Saturated, Noise, Wander };
     struct Off {
         double fromS = 0;
         double toS = 0;

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace sphyra::analysis {
+
+// How alike consecutive beats look. A pulse repeats its shape from beat to beat; noise that
+// happens to cross the detector's threshold at a plausible spacing does not. The band-passed
+// signal is kept at about 50 samples a second (it holds nothing above 8 Hz), and each beat's
+// surroundings are correlated with the previous beat's.
+class BeatShapeChecker {
+public:
+    static constexpr double kKeptRateHz = 50.0;
+    // Half of the compared stretch: up to this, and up to this share of the beat spacing.
+    static constexpr double kHalfWindowS = 0.3;
+    static constexpr double kHalfWindowShare = 0.4;
+    static constexpr std::size_t kCapacity = 512;
+
+    void Design(double sampleRateHz);
+    void Restart();
+    // Forgets the previous beat, so that the next is compared with none.
+    void Forget() { m_previous.reset(); }
+    void Add(double filtered) {
+        if (++m_phase < m_step) return;
+        m_phase = 0;
+        m_kept[m_count++ % kCapacity] = static_cast<float>(filtered);
+    }
+    // The correlation (-1 to 1) of the beat at `position` (samples since Design or Restart, a
+    // fraction allowed) with the one before it; nothing for the first beat, or when the two are
+    // too far apart to compare.
+    std::optional<double> OnBeat(double position);
+
+private:
+    std::array<float, kCapacity> m_kept{};
+    std::uint64_t m_count = 0;  // values kept since the start
+    std::size_t m_step = 1;     // one value kept every m_step samples
+    std::size_t m_phase = 0;
+    double m_keptRateHz = kKeptRateHz;
+    std::optional<double> m_previous;  // the previous beat, in kept values
+};
+
+}  // namespace sphyra::analysis
