@@ -47,6 +47,12 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
             for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
     }
     if (FeedSensorPulse(*record, now, stored.data(), sampleCount)) changed = true;
+    if (displayed) {
+        const analysis::PulseAnalyzer& pulse = *record->pulse;
+        for (const analysis::Beat& beat : pulse.NewBeats())
+            m_display.MarkBeat(
+                static_cast<std::uint32_t>(pulse.SamplesSeen() - 1 - beat.sampleIndex));
+    }
 
     if (isNew) {
         m_display.AddSensorRow(*record);

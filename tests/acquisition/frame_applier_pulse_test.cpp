@@ -75,6 +75,12 @@ TEST_F(FrameApplierPulseTest, EverySensorsRateIsFollowedAndItsRowRefreshedOnlyFo
     EXPECT_GE(m_refreshes[2], 1);
     // A steady pulse settles: the rows are not refreshed frame after frame.
     EXPECT_LT(m_refreshes[2], 10);
+    // Beats are marked for the displayed sensor only (72 bpm: 24 beats in 20 s, less the
+    // detector's start), each shortly behind the latest sample.
+    const std::vector<std::uint32_t>& marks = m_display.BeatMarks();
+    EXPECT_GE(marks.size(), 15u);
+    EXPECT_LE(marks.size(), 24u);
+    for (std::uint32_t ago : marks) EXPECT_LT(ago, 250u);
 
     const int refreshes = m_refreshes[2];
     // Finger off sensor 2: its rate goes within 3 s, and that alone refreshes the row.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/view/beat_marks.h"
 #include "ui/view/wave_view.h"
 
 namespace sphyra {
@@ -45,6 +46,28 @@ TEST(PulseRateReadout, SitsTopRightOfTheViewClearOfTheValueAndDrawsTheRateOrDash
     // The latest-value read-out keeps its place and is not covered.
     view.grab();  // paints, so the view records where the value went
     EXPECT_FALSE(view.ValueRect().intersects(readout->geometry()));
+}
+
+TEST(BeatMarks, ATickSitsAboveTheMarkedSampleUntilTheSweepStartsOver) {
+    CWaveView view;
+    view.resize(400, 300);
+    view.show();
+    for (int i = 0; i < 100; ++i) view.AddSample(static_cast<std::uint16_t>(i == 60 ? 200 : 50));
+    view.MarkBeat(39);   // sample 60, the peak
+    view.MarkBeat(100);  // before the sweep began: nothing to mark
+    ASSERT_EQ(view.Beats().Count(), 1);
+    EXPECT_TRUE(view.Beats().IsMarked(60));
+
+    std::array<std::uint16_t, 100> samples{};
+    for (int i = 0; i < 100; ++i) samples[static_cast<std::size_t>(i)] = view.Sample(i);
+    const WaveGeometry geometry(1.0F, 1.0F, view.width(), view.height());
+    const QRect tick = BeatMarks::RectAt(geometry, samples.data(), 100, 60);
+    EXPECT_LT(tick.bottom(), geometry.TraceY(200));
+    const QImage image = view.grab().toImage();
+    EXPECT_EQ(image.pixel(tick.center()), BeatMarks::kColor.rgb());
+
+    for (int i = 0; i < view.Capacity(); ++i) view.AddSample(50);
+    EXPECT_EQ(view.Beats().Count(), 0);
 }
 
 }  // namespace

@@ -147,6 +147,11 @@ void CSensorMonitorDlg::SelectSensor(const SensorRecord& record) {
     ShowSelectedPulse();
 }
 
+void CSensorMonitorDlg::MarkBeat(std::uint32_t samplesAgo) {
+    if (samplesAgo < static_cast<std::uint32_t>(CWaveView::kMaxSamples))
+        m_view->MarkBeat(static_cast<int>(samplesAgo));
+}
+
 void CSensorMonitorDlg::ShowSelectedPulse() {
     const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();
     const SensorRecord* record = selected ? m_acquisition.Table().FindSensor(*selected) : nullptr;

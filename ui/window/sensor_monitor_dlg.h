@@ -46,6 +46,7 @@ public:
     void AddSensorRow(const SensorRecord& record) override;
     void UpdateSensorRow(const SensorRecord& record) override;
     void SelectSensor(const SensorRecord& record) override;
+    void MarkBeat(std::uint32_t samplesAgo) override;
 
     // The handlers, reachable for whoever drives the window without a mouse. Each runs through
     // the handler dispatch: an error raised inside is reported and ends that handler.
