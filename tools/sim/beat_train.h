@@ -50,7 +50,7 @@ private:
     double m_previousAmplitude = 1.0;
     bool m_premature = false;
     bool m_nextPremature = false;
-    bool m_peakPassed = false;    // whether the current beat's peak has been reported
+    bool m_peakPassed = false;  // whether the current beat's peak has been reported
 };
 
 }  // namespace sphyra
