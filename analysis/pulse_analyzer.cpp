@@ -100,6 +100,15 @@ void PulseAnalyzer::FollowSampleRate() {
 }
 
 void PulseAnalyzer::AddSamples(std::uint32_t tick, const std::uint16_t* samples, std::size_t n) {
+    AddBatch(tick, samples, n);
+}
+
+void PulseAnalyzer::AddByteSamples(std::uint32_t tick, const std::uint8_t* samples, std::size_t n) {
+    AddBatch(tick, samples, n);
+}
+
+template <typename Sample>
+void PulseAnalyzer::AddBatch(std::uint32_t tick, const Sample* samples, std::size_t n) {
     m_newBeatCount = 0;
     if (m_fixedRateHz <= 0) {
         m_estimator.AddBatch(tick, n);
@@ -107,10 +116,13 @@ void PulseAnalyzer::AddSamples(std::uint32_t tick, const std::uint16_t* samples,
     }
     m_haveTick = true;
     m_lastTick = tick;
-    const bool running = Running();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (running) Process(samples[i]);
-        ++m_samplesSeen;
+    if (Running()) {
+        for (std::size_t i = 0; i < n; ++i) {
+            Process(samples[i]);
+            ++m_samplesSeen;
+        }
+    } else {
+        m_samplesSeen += n;
     }
     UpdateStatus(0);
 }

@@ -39,6 +39,8 @@ public:
 
     // `n` samples, oldest first, that arrived together at `tick` (ms, 32-bit, wraps).
     void AddSamples(std::uint32_t tick, const std::uint16_t* samples, std::size_t n);
+    // The same for raw sensor bytes, as a frame carries them.
+    void AddByteSamples(std::uint32_t tick, const std::uint8_t* samples, std::size_t n);
     // Lets time pass without samples, so that a silent sensor loses its rate
     // (the window's 50 ms timer calls it for every sensor).
     void Advance(std::uint32_t now);
@@ -48,6 +50,7 @@ public:
     std::uint64_t SamplesSeen() const { return m_samplesSeen; }
     // Offline use at a known rate (sphyra-pulse, tests, export): no estimation from ticks.
     void SetFixedSampleRate(double hz);
+    // Forgets all but a fixed sample rate, as if no sample had come.
     void Reset();
 
     // Lowest and highest sample rates the detector runs at; outside them it reports no signal.
@@ -59,6 +62,8 @@ public:
     static constexpr std::size_t kMaxNewBeats = 64;
 
 private:
+    template <typename Sample>
+    void AddBatch(std::uint32_t tick, const Sample* samples, std::size_t n);
     void FollowSampleRate();
     void Restart(double hz);
     void Process(std::uint16_t sample);

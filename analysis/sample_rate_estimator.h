@@ -27,7 +27,7 @@ public:
     static constexpr std::uint32_t kFirstSpanMs = 600;
     // ...and anchors are kept this far apart, so the estimate spans up to kAnchors of them.
     static constexpr std::uint32_t kAnchorSpacingMs = 250;
-    static constexpr std::size_t kAnchors = 40;
+    static constexpr std::size_t kAnchors = 80;
     // Over the newest second, a rate this far from the long estimate, twice running, is a
     // new rate rather than jitter.
     static constexpr double kChangeRatio = 0.15;

@@ -2,7 +2,9 @@
 // within 3 s once the pulse stops, back within 8 s once a clean pulse starts.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "analysis/pulse_analyzer.h"
@@ -133,6 +135,57 @@ TEST(PulseState, SilenceLosesTheRateAndBeatsAreReportedOnce) {
     EXPECT_EQ(analyzer.SamplesSeen(), 0u);
     EXPECT_EQ(analyzer.Status().state, PulseState::NoSignal);
     EXPECT_EQ(analyzer.Status().sampleRateHz, 0);
+}
+
+// Whatever arrives (any counts, batch sizes, ticks that jump, stall or go back), the status
+// keeps its promises and beats stay in order.
+TEST(PulseState, ArbitraryInputKeepsTheInvariants) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> count(0, 80);
+    std::uniform_int_distribution<int> value(0, 0xFFFF);
+    std::uniform_int_distribution<int> step(-50, 400);
+    std::uniform_int_distribution<int> mode(0, 3);
+    PulseAnalyzer analyzer;
+    std::vector<std::uint16_t> batch(80);
+    std::vector<std::uint8_t> bytes(80);
+    std::uint32_t tick = 0xFFFFF000u;
+    std::uint64_t lastBeat = 0;
+    bool anyBeat = false;
+    for (int i = 0; i < 20000; ++i) {
+        const int n = count(rng);
+        const int m = mode(rng);
+        for (int k = 0; k < n; ++k) {
+            // Random counts, a square wave, a rail, or raw bytes.
+            batch[k] = static_cast<std::uint16_t>(m == 0   ? value(rng)
+                                                  : m == 1 ? ((i / 7) % 2) * 200
+                                                           : 0xFFFF);
+            bytes[k] = static_cast<std::uint8_t>(value(rng));
+        }
+        tick += static_cast<std::uint32_t>(step(rng));
+        if (i % 500 == 0) analyzer.Advance(tick + 5000);
+        const auto size = static_cast<std::size_t>(n);
+        if (m == 3) {
+            analyzer.AddByteSamples(tick, bytes.data(), size);
+        } else {
+            analyzer.AddSamples(tick, batch.data(), size);
+        }
+        const PulseStatus& s = analyzer.Status();
+        ASSERT_EQ(s.rateBpm.has_value(), s.state == PulseState::Good);
+        if (s.rateBpm) {
+            ASSERT_GE(*s.rateBpm, 30.0 * 0.7);
+            ASSERT_LE(*s.rateBpm, 220.0 / 0.7);
+        }
+        ASSERT_TRUE(std::isfinite(s.sampleRateHz));
+        for (const Beat& b : analyzer.NewBeats()) {
+            ASSERT_LT(b.sampleIndex, analyzer.SamplesSeen());
+            if (anyBeat) {
+                ASSERT_GE(b.sampleIndex, lastBeat);
+            }
+            ASSERT_TRUE(std::isfinite(b.timeS));
+            lastBeat = b.sampleIndex;
+            anyBeat = true;
+        }
+    }
 }
 
 }  // namespace
