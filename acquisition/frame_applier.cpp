@@ -1,6 +1,5 @@
 #include "frame_applier.h"
 
-#include <algorithm>
 #include <array>
 
 #include "sensor_pulse.h"
@@ -32,21 +31,24 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
 
     const bool displayed = m_selected == address;
     SampleRing& history = *record->history;
-    std::array<std::uint16_t, 256> stored;  // as the history holds them, for the pulse
+    // The pulse is fed the samples as the history holds them, filtered or raw.
+    bool pulseChanged = false;
     if (m_softFilterEnabled && m_filter != nullptr) {
+        std::array<std::uint16_t, 256> filtered;
         for (int i = 0; i < sampleCount; ++i) {
-            const std::uint16_t filtered = m_filter(samples[i]);
-            stored[static_cast<std::size_t>(i)] = filtered;
-            history.PushSample(filtered);
-            if (displayed) m_display.AddSample(filtered);
+            const std::uint16_t value = m_filter(samples[i]);
+            filtered[static_cast<std::size_t>(i)] = value;
+            history.PushSample(value);
+            if (displayed) m_display.AddSample(value);
         }
+        pulseChanged = FeedSensorPulse(*record, now, filtered.data(), sampleCount);
     } else {
         history.PushSamples({samples, sampleCount});
-        std::copy(samples, samples + sampleCount, stored.begin());
         if (displayed)
             for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
+        pulseChanged = FeedSensorPulse(*record, now, samples, sampleCount);
     }
-    if (FeedSensorPulse(*record, now, stored.data(), sampleCount)) changed = true;
+    if (pulseChanged) changed = true;
     if (displayed) {
         const analysis::PulseAnalyzer& pulse = *record->pulse;
         for (const analysis::Beat& beat : pulse.NewBeats())

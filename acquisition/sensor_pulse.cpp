@@ -15,6 +15,12 @@ bool FeedSensorPulse(SensorRecord& record, Tick tick, const std::uint16_t* sampl
     return ShownPulseRate(record) != before;
 }
 
+bool FeedSensorPulse(SensorRecord& record, Tick tick, const std::uint8_t* samples, std::size_t n) {
+    const std::optional<int> before = ShownPulseRate(record);
+    record.pulse->AddByteSamples(tick, samples, n);
+    return ShownPulseRate(record) != before;
+}
+
 bool AdvanceSensorPulse(SensorRecord& record, Tick now) {
     const std::optional<int> before = ShownPulseRate(record);
     record.pulse->Advance(now);

@@ -21,6 +21,7 @@ inline std::optional<int> ShownPulseRate(const SensorRecord& record) {
 // Feeds one frame's samples, as the history stored them, to the sensor's
 // analyzer. Returns true when what the sensor's tile shows of the pulse changed.
 bool FeedSensorPulse(SensorRecord& record, Tick tick, const std::uint16_t* samples, std::size_t n);
+bool FeedSensorPulse(SensorRecord& record, Tick tick, const std::uint8_t* samples, std::size_t n);
 
 // Lets time pass for the sensor, so that one gone silent loses its rate.
 // Returns true when what its tile shows of the pulse changed.
