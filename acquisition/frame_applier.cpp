@@ -1,5 +1,9 @@
 #include "frame_applier.h"
 
+#include <array>
+
+#include "sensor_pulse.h"
+
 namespace sphyra {
 
 void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint8_t battery,
@@ -28,16 +32,29 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
 
     const bool displayed = m_selected == address;
     SampleRing& history = *record->history;
+    // The pulse is fed the samples as the history holds them, filtered or raw.
+    bool pulseChanged = false;
     if (m_softFilterEnabled && m_filter != nullptr) {
+        std::array<std::uint16_t, 256> filtered;
         for (int i = 0; i < sampleCount; ++i) {
-            const std::uint16_t filtered = m_filter(samples[i]);
-            history.PushSample(filtered);
-            if (displayed) m_display.AddSample(filtered);
+            const std::uint16_t value = m_filter(samples[i]);
+            filtered[static_cast<std::size_t>(i)] = value;
+            history.PushSample(value);
+            if (displayed) m_display.AddSample(value);
         }
+        pulseChanged = FeedSensorPulse(*record, now, filtered.data(), sampleCount);
     } else {
         history.PushSamples({samples, sampleCount});
         if (displayed)
             for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
+        pulseChanged = FeedSensorPulse(*record, now, samples, sampleCount);
+    }
+    if (pulseChanged) changed = true;
+    if (displayed) {
+        const analysis::PulseAnalyzer& pulse = *record->pulse;
+        for (const analysis::Beat& beat : pulse.NewBeats())
+            m_display.MarkBeat(
+                static_cast<std::uint32_t>(pulse.SamplesSeen() - 1 - beat.sampleIndex));
     }
 
     if (isNew) {

@@ -7,8 +7,8 @@
 namespace sphyra {
 
 // What frame application asks of the window: the waveform view's AddSample and
-// the sensor list's three row operations. Records passed here are valid only for
-// the duration of the call.
+// the sensor list's three row operations, and the beats to mark on the trace. Records passed here
+// are valid only for the duration of the call.
 class SensorDisplay {
 public:
     virtual ~SensorDisplay() = default;
@@ -16,6 +16,8 @@ public:
     virtual void AddSensorRow(const SensorRecord& record) = 0;
     virtual void UpdateSensorRow(const SensorRecord& record) = 0;
     virtual void SelectSensor(const SensorRecord& record) = 0;
+    // A beat found on the displayed sensor, `samplesAgo` samples before its latest AddSample.
+    virtual void MarkBeat(std::uint32_t samplesAgo) { static_cast<void>(samplesAgo); }
 };
 
 }  // namespace sphyra

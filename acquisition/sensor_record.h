@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "analysis/pulse_analyzer.h"
 #include "sample_ring.h"
 #include "tick.h"
 
@@ -19,6 +20,8 @@ struct SensorRecord {
     std::uint64_t frames = 0;    // frames applied since the record was created
     std::uint64_t samples = 0;   // samples applied since the record was created
     std::unique_ptr<SampleRing> history = std::make_unique<SampleRing>();
+    // Beats and rate, fed with every sample the history stores.
+    std::unique_ptr<analysis::PulseAnalyzer> pulse = std::make_unique<analysis::PulseAnalyzer>();
 };
 
 }  // namespace sphyra

@@ -23,6 +23,8 @@ public:
 
     std::size_t Size() const { return m_records.size(); }
     const SensorRecord& At(std::size_t index) const { return m_records[index]; }
+    // For updating what a record holds; its address must stay as it is.
+    SensorRecord& At(std::size_t index) { return m_records[index]; }
     void Clear() { m_records.clear(); }
 
 private:

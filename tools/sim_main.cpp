@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -207,6 +208,8 @@ int main(int argc, char** argv) {
 
         std::uint64_t nextMs = simulator.NextFrameDueMs();
         if (timed && nextMs > durationMs) nextMs = durationMs;
+        // Every sensor may have finished (a recording played to its end).
+        nextMs = std::min(nextMs, untilMs + 1000);
         std::int64_t waitUs = static_cast<std::int64_t>(nextMs) * 1000 - elapsedUs;
         if (waitUs > 100'000) waitUs = 100'000;
         // Poll for room only while the last attempt made progress; a terminal may

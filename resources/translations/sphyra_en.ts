@@ -176,6 +176,13 @@
     </message>
 </context>
 <context>
+    <name>sphyra::PulseRateReadout</name>
+    <message>
+        <source>心率</source>
+        <translation>Pulse</translation>
+    </message>
+</context>
+<context>
     <name>sphyra::SensorRowLabel</name>
     <message>
         <source>传感器_%1
@@ -185,9 +192,9 @@
     </message>
     <message>
         <source>传感器_%1
-[%2%]</source>
+[%2%] %3</source>
         <translation>Sensor %1
-[%2%]</translation>
+[%2%] %3</translation>
     </message>
 </context>
 </TS>

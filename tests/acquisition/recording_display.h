@@ -28,6 +28,10 @@ public:
                           History(record));
     }
 
+    // Beats are kept apart from the calls, so the call order tests stay as they are.
+    void MarkBeat(std::uint32_t samplesAgo) override { m_beatMarks.push_back(samplesAgo); }
+    const std::vector<std::uint32_t>& BeatMarks() const { return m_beatMarks; }
+
     // Lets a test interleave its own events (a filter call, say) with the display's.
     void Note(const std::string& text) { m_calls.push_back(text); }
 
@@ -50,6 +54,7 @@ public:
 
 private:
     std::vector<std::string> m_calls;
+    std::vector<std::uint32_t> m_beatMarks;
 };
 
 }  // namespace sphyra::test

@@ -151,7 +151,11 @@ TEST(SensorSimulator, SameSeedSameStreamHoweverTimeIsCut) {
     const SimulatorConfig config = MixedConfig(11);
     SimulatorConfig damaged = config;
     damaged.corruption.rate = 0.2;
-    for (const SimulatorConfig& c : {config, damaged}) {
+    SimulatorConfig irregular = config;
+    irregular.sensors[2].variability = 0.1;
+    irregular.sensors[2].prematureRate = 0.2;
+    irregular.sensors[2].episodes = {{EpisodeKind::kNoise, 1, 2}, {EpisodeKind::kWander, 3, 2}};
+    for (const SimulatorConfig& c : {config, damaged, irregular}) {
         SensorSimulator once(c);
         SensorSimulator stepped(c);
         SensorSimulator odd(c);

@@ -12,6 +12,8 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -169,9 +171,12 @@ TEST(SimCli, HelpNamesEveryOption) {
     ASSERT_TRUE(sim.PumpToEnd());
     EXPECT_EQ(sim.Wait(), 0);
     for (const char* option :
-         {"--sensors", "--addresses", "--samples", "--fps", "--bpm", "--gain", "--battery",
-          "--battery-drain", "--noise", "--corrupt", "--corrupt-kinds", "--seed", "--duration",
-          "--link", "--device", "--baud", "--linger", "--help"}) {
+         {"--sensors",       "--addresses", "--samples",       "--fps",         "--bpm",
+          "--gain",          "--battery",   "--battery-drain", "--noise",       "--corrupt",
+          "--corrupt-kinds", "--seed",      "--duration",      "--link",        "--device",
+          "--baud",          "--linger",    "--help",          "--variability", "--drift",
+          "--drift-period",  "--premature", "--episode",       "--replay-csv",  "--column",
+          "--rate",          "--loop"}) {
         EXPECT_NE(sim.Output().find(option), std::string::npos) << option;
     }
 }
@@ -218,6 +223,30 @@ TEST(SimCli, ReaderGetsExactlyTheStreamTheSummaryDescribes) {
     EXPECT_EQ(total.at("unsent"), "0");
     EXPECT_EQ(total.at("unread"), "0");
     EXPECT_GT(std::stoull(total.at("corrupted")), 0u);
+}
+
+TEST(SimCli, ReplayedRecordingArrivesWholeAndTheRunEndsByItself) {
+    const std::string csv = TempPath("recording.csv");
+    std::vector<std::uint8_t> column;
+    {
+        std::ofstream out(csv);
+        out << "t,u8\n";
+        for (int i = 0; i < 300; ++i) {
+            column.push_back(static_cast<std::uint8_t>((i * 7) & 0xFF));
+            out << i << ',' << int{column.back()} << '\n';
+        }
+    }
+    SimProcess sim({"--replay-csv", csv, "--rate", "250", "--addresses", "9"});
+    ASSERT_TRUE(sim.Started());
+    ASSERT_TRUE(sim.PumpToEnd());
+    ASSERT_EQ(sim.Wait(), 0);
+    std::remove(csv.c_str());
+    std::vector<std::uint8_t> played;
+    for (const test::ReceivedFrame& f : test::ParseStream(sim.Received())) {
+        EXPECT_EQ(f.address, 9);
+        played.insert(played.end(), f.samples.begin(), f.samples.end());
+    }
+    EXPECT_EQ(played, column);
 }
 
 TEST(SimCli, TerminationStopsCleanlyAndReportsAllItSent) {

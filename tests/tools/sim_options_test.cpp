@@ -84,6 +84,26 @@ TEST(SimOptions, PerSensorListsAndBothSpellings) {
     EXPECT_EQ(options.lingerMs, 0u);
 }
 
+TEST(SimOptions, HeartOptionsPerSensorAndRepeatedEpisodes) {
+    SimOptions options;
+    ASSERT_EQ(
+        Parse({"--sensors", "3", "--variability", "0.05", "--drift", "5,10,0", "--drift-period",
+               "90", "--premature=0.1", "--episode", "flat@1+2", "--episode", "2:wander@3.5+0.5"},
+              options),
+        "");
+    const auto& s = options.config.sensors;
+    EXPECT_EQ(s[2].variability, 0.05);
+    EXPECT_EQ(s[1].driftBpm, 10.0);
+    EXPECT_EQ(s[0].driftPeriodS, 90.0);
+    EXPECT_EQ(s[2].prematureRate, 0.1);
+    ASSERT_EQ(s[1].episodes.size(), 2u);
+    EXPECT_EQ(s[1].episodes[1].kind, EpisodeKind::kWander);
+    EXPECT_EQ(s[1].episodes[1].startS, 3.5);
+    EXPECT_EQ(s[1].episodes[1].durationS, 0.5);
+    EXPECT_EQ(s[0].episodes.size(), 1u);
+    EXPECT_EQ(s[2].episodes.front().kind, EpisodeKind::kFlatZero);
+}
+
 TEST(SimOptions, AllAddressesForTheLargestCount) {
     SimOptions options;
     ASSERT_EQ(Parse({"--sensors", "256"}, options), "");
@@ -137,7 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<std::string>{"--link", ""}, std::vector<std::string>{"--baud", "9600"},
         std::vector<std::string>{"--bogus", "1"}, std::vector<std::string>{"stray"},
         std::vector<std::string>{"--speed", "2"},
-        std::vector<std::string>{"--replay", "a.sphc", "--speed", "0"}));
+        std::vector<std::string>{"--replay", "a.sphc", "--speed", "0"},
+        std::vector<std::string>{"--variability", "0.5"},
+        std::vector<std::string>{"--bpm", "295", "--drift", "10"},
+        std::vector<std::string>{"--episode", "flat@1"},
+        std::vector<std::string>{"--episode", "jump@1+2"},
+        std::vector<std::string>{"--episode", "9:flat@1+2"},
+        std::vector<std::string>{"--rate", "100"}, std::vector<std::string>{"--loop=1"},
+        std::vector<std::string>{"--replay-csv", "/nonexistent.csv", "--rate", "100"}));
 
 }  // namespace
 }  // namespace sphyra

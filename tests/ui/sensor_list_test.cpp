@@ -92,7 +92,7 @@ protected:
 TEST_F(SensorListTest, FirstSensorGetsARowAndIsShownWithoutHighlight) {
     Hear(5, 90, 6);
     ASSERT_EQ(m_list->count(), 1);
-    EXPECT_EQ(Text(0), QStringLiteral("传感器_5\n[90%]"));
+    EXPECT_EQ(Text(0), QStringLiteral("传感器_5\n[90%] --"));
     EXPECT_EQ(m_list->item(0)->data(Qt::UserRole).toInt(), 5);
     EXPECT_EQ(Highlighted(), -1);
     EXPECT_EQ(Selected(), 5);
@@ -106,7 +106,7 @@ TEST_F(SensorListTest, FirstSensorGetsARowAndIsShownWithoutHighlight) {
     // A second sensor only joins the list.
     Hear(8, 70);
     ASSERT_EQ(m_list->count(), 2);
-    EXPECT_EQ(Text(1), QStringLiteral("传感器_8\n[70%]"));
+    EXPECT_EQ(Text(1), QStringLiteral("传感器_8\n[70%] --"));
     EXPECT_EQ(Selected(), 5);
     EXPECT_EQ(m_display.selections, 1);
 }
@@ -116,12 +116,12 @@ TEST_F(SensorListTest, ChangesRefreshTheRowAndOnlyTheSelectedSensorsReadouts) {
     Hear(8, 70);
     m_clock.Advance(40);
     Hear(8, 65, 4, 9);
-    EXPECT_EQ(Text(1), QStringLiteral("传感器_8\n[65%]"));
+    EXPECT_EQ(Text(1), QStringLiteral("传感器_8\n[65%] --"));
     EXPECT_EQ(m_readouts.battery->text(), "90%");
     EXPECT_EQ(m_readouts.gain->text(), "3");
 
     Hear(5, 88);
-    EXPECT_EQ(Text(0), QStringLiteral("传感器_5\n[88%]"));
+    EXPECT_EQ(Text(0), QStringLiteral("传感器_5\n[88%] --"));
     EXPECT_EQ(m_readouts.battery->text(), "88%");
     EXPECT_EQ(m_readouts.interval->text(), "40");
 }

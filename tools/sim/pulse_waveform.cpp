@@ -80,6 +80,15 @@ double PulseWaveform::Shape(double phase) {
     return table[index] + (table[index + 1] - table[index]) * fraction;
 }
 
+double PulseWaveform::PeakPhase() {
+    static const double phase = [] {
+        const ShapeTable& table = Table();
+        const auto peak = std::max_element(table.begin(), table.end());
+        return static_cast<double>(peak - table.begin()) / static_cast<double>(kTableSteps);
+    }();
+    return phase;
+}
+
 std::uint8_t PulseWaveform::ToSample(double level, std::uint8_t gain, double noiseCounts) {
     const double counts = kBaselineCounts + level * gain * kCountsPerGain + noiseCounts;
     return static_cast<std::uint8_t>(std::clamp(std::lround(counts), 0l, 255l));

@@ -30,6 +30,8 @@ public:
 
     // One beat, periodic in `phase` with period 1: 0 at the foot, 1 at the systolic peak.
     static double Shape(double phase);
+    // Where in the beat Shape reaches 1: the beat's time as a detector sees it.
+    static double PeakPhase();
 
     // Turns a level into a sample byte as the sensor's amplifier would: scaled by
     // `gain`, lifted by the baseline, plus `noiseCounts`, rounded and clipped to 0-255.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <stdexcept>
 
 #include "tools/sim/frame_encoder.h"
@@ -12,6 +13,20 @@ namespace {
 
 constexpr std::uint64_t kCorruptionStream = 0xC0BB;
 constexpr std::uint64_t kSensorStream = 0x5E50;
+constexpr std::uint64_t kBeatStream = 0xBEA70000;
+constexpr std::uint64_t kEpisodeStream = 0xE9150000;
+constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+
+// How hard the disturbing episodes strike, in sample counts.
+constexpr double kBurstNoiseCounts = 45.0;
+constexpr double kWanderCounts = 70.0;
+
+const SimEpisode* ActiveEpisode(const SimSensorConfig& sensor, double seconds) {
+    for (const SimEpisode& episode : sensor.episodes) {
+        if (episode.Covers(seconds)) return &episode;
+    }
+    return nullptr;
+}
 
 SimulatorConfig Validated(SimulatorConfig config) {
     const std::string fault = ValidateSimulatorConfig(config);
@@ -30,7 +45,11 @@ SensorSimulator::SensorSimulator(SimulatorConfig config)
         SimRandom random(SimRandom::DeriveSeed(m_config.seed, kSensorStream + sensor.address));
         const double startPhase = random.Uniform();
         const double offsetUs = random.Uniform(0.0, 1e6 / sensor.framesPerSecond);
-        SensorState state{PulseWaveform(sensor.bpm, startPhase), SimRandom(random.NextU64())};
+        SensorState state{
+            BeatTrain(sensor, startPhase,
+                      SimRandom::DeriveSeed(m_config.seed, kBeatStream + sensor.address)),
+            SimRandom(random.NextU64()),
+            SimRandom(SimRandom::DeriveSeed(m_config.seed, kEpisodeStream + sensor.address))};
         state.offsetUs = static_cast<std::uint64_t>(offsetUs);
         m_sensors.push_back(state);
 
@@ -60,7 +79,7 @@ std::uint8_t SensorSimulator::BatteryAt(std::size_t index, std::uint64_t timeUs)
 std::uint64_t SensorSimulator::NextFrameDueMs() const {
     std::uint64_t due = std::numeric_limits<std::uint64_t>::max();
     for (const SensorState& state : m_sensors) due = std::min(due, state.dueUs);
-    return (due + 999) / 1000;
+    return due == kNever ? kNever : (due + 999) / 1000;
 }
 
 std::vector<std::uint8_t> SensorSimulator::Produce(std::uint64_t untilMs) {
@@ -92,15 +111,11 @@ void SensorSimulator::EmitFrame(std::size_t index, std::vector<std::uint8_t>& ou
     SensorStats& stats = m_stats[index];
     const std::size_t eventStart = out.size();
 
-    const double sampleRate = sensor.samplesPerFrame * sensor.framesPerSecond;
+    auto count = static_cast<std::uint64_t>(sensor.samplesPerFrame);
+    const bool replayEnds = sensor.replay && !sensor.replayLoop;
+    if (replayEnds) count = std::min(count, sensor.replay->size() - state.sampleIndex);
     m_samples.clear();
-    for (int i = 0; i < sensor.samplesPerFrame; ++i) {
-        const double seconds = static_cast<double>(state.sampleIndex++) / sampleRate;
-        const double noise =
-            m_config.noiseCounts > 0.0 ? state.noise.Normal() * m_config.noiseCounts : 0.0;
-        m_samples.push_back(
-            PulseWaveform::ToSample(state.waveform.ValueAt(seconds), sensor.gain, noise));
-    }
+    for (std::uint64_t i = 0; i < count; ++i) m_samples.push_back(NextSample(index));
 
     SimEvent event;
     event.timeUs = state.dueUs;
@@ -148,7 +163,55 @@ void SensorSimulator::EmitFrame(std::size_t index, std::vector<std::uint8_t>& ou
 
     m_totals.bytes += out.size() - eventStart;
     ++state.frameIndex;
-    state.dueUs = DueTimeUs(index);
+    const bool finished = replayEnds && state.sampleIndex >= sensor.replay->size();
+    state.dueUs = finished ? kNever : DueTimeUs(index);
+}
+
+std::uint8_t SensorSimulator::NextSample(std::size_t index) {
+    SensorState& state = m_sensors[index];
+    const SimSensorConfig& sensor = m_config.sensors[index];
+    const std::uint64_t sample = state.sampleIndex++;
+    const double seconds = static_cast<double>(sample) / sensor.SampleRate();
+    const SimEpisode* episode = ActiveEpisode(sensor, seconds);
+    const double extra = episode != nullptr ? EpisodeCounts(state, *episode, seconds) : 0.0;
+    if (sensor.replay) {
+        const std::uint8_t recorded = (*sensor.replay)[sample % sensor.replay->size()];
+        if (episode == nullptr) return recorded;
+        return static_cast<std::uint8_t>(std::clamp(std::lround(recorded + extra), 0l, 255l));
+    }
+
+    const std::size_t known = state.peaks.size();
+    const double level =
+        state.beats.LevelAt(seconds, m_config.keepTrueBeats ? &state.peaks : nullptr);
+    for (std::size_t i = known; i < state.peaks.size(); ++i) {
+        SimBeat& beat = state.peaks[i];
+        beat.sampleIndex =
+            static_cast<std::uint64_t>(std::max(0l, std::lround(beat.timeS * sensor.SampleRate())));
+        beat.obscured = ActiveEpisode(sensor, beat.timeS) != nullptr;
+    }
+    const double noise =
+        m_config.noiseCounts > 0.0 ? state.noise.Normal() * m_config.noiseCounts : 0.0;
+    return PulseWaveform::ToSample(level, sensor.gain, noise + extra);
+}
+
+// Counts added to a sample by `episode`; a flat or saturated episode adds
+// enough to pin the sample at 0 or 255 whatever the pulse.
+double SensorSimulator::EpisodeCounts(SensorState& state, const SimEpisode& episode,
+                                      double seconds) {
+    switch (episode.kind) {
+        case EpisodeKind::kFlatZero:
+            return -1000.0;
+        case EpisodeKind::kSaturated:
+            return 1000.0;
+        case EpisodeKind::kNoise:
+            return state.episodeNoise.Normal() * kBurstNoiseCounts;
+        case EpisodeKind::kWander: {
+            // Two slow swings, as a hand moving and settling would make.
+            const double t = 2.0 * std::numbers::pi * (seconds - episode.startS);
+            return kWanderCounts * (0.7 * std::sin(0.22 * t) + 0.3 * std::sin(0.9 * t + 1.0));
+        }
+    }
+    return 0.0;
 }
 
 void SensorSimulator::Notify(SimEvent event, SimEventKind kind,

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/sim/beat_train.h"
 #include "tools/sim/corruption_injector.h"
-#include "tools/sim/pulse_waveform.h"
 #include "tools/sim/sim_config.h"
 #include "tools/sim/sim_random.h"
 
@@ -72,21 +72,29 @@ public:
     // Called for every frame, spoilt frame and garbage burst as it is produced.
     void SetObserver(Observer observer) { m_observer = std::move(observer); }
 
+    // The beats behind sensor `index`'s samples so far, oldest first; empty unless
+    // the configuration keeps them, and for a replayed sensor.
+    std::span<const SimBeat> TrueBeats(std::size_t index) const { return m_sensors[index].peaks; }
+
     const SimulatorConfig& Config() const { return m_config; }
     std::span<const SensorStats> Stats() const { return m_stats; }
     const SimTotals& Totals() const { return m_totals; }
 
 private:
     struct SensorState {
-        PulseWaveform waveform;
+        BeatTrain beats;
         SimRandom noise;
+        SimRandom episodeNoise;
         std::uint64_t offsetUs = 0;
         std::uint64_t frameIndex = 0;
         std::uint64_t dueUs = 0;
         std::uint64_t sampleIndex = 0;
+        std::vector<SimBeat> peaks{};
     };
 
     std::uint64_t DueTimeUs(std::size_t index) const;
+    std::uint8_t NextSample(std::size_t index);
+    double EpisodeCounts(SensorState& state, const SimEpisode& episode, double seconds);
     std::uint8_t BatteryAt(std::size_t index, std::uint64_t timeUs) const;
     void EmitFrame(std::size_t index, std::vector<std::uint8_t>& out);
     void Notify(SimEvent event, SimEventKind kind, std::span<const std::uint8_t> bytes) const;

@@ -28,6 +28,28 @@ bool InRange(double value, double lo, double hi) {
     return std::isfinite(value) && value >= lo && value <= hi;
 }
 
+std::string ValidatePulse(const SimSensorConfig& sensor) {
+    if (!InRange(sensor.variability, 0.0, kMaxVariability)) return "variability must be 0-0.2";
+    if (!InRange(sensor.driftBpm, 0.0, 299.0) || sensor.bpm - sensor.driftBpm < 1.0 ||
+        sensor.bpm + sensor.driftBpm > 300.0) {
+        return "the rate with its drift must stay within 1-300 beats per minute";
+    }
+    if (!InRange(sensor.driftPeriodS, 1.0, 1e6)) return "drift period must be 1-1000000 s";
+    if (!InRange(sensor.prematureRate, 0.0, kMaxPrematureRate)) {
+        return "premature beat rate must be 0-0.5";
+    }
+    for (const SimEpisode& e : sensor.episodes) {
+        if (!InRange(e.startS, 0.0, 1e9) || !InRange(e.durationS, 0.0, 1e9) || e.durationS == 0) {
+            return "an episode needs a start of 0 s or later and a positive length";
+        }
+    }
+    if (sensor.replay) {
+        if (sensor.replay->empty()) return "nothing to replay";
+        if (sensor.samplesPerFrame == 0) return "a replayed sensor needs samples in its frames";
+    }
+    return {};
+}
+
 }  // namespace
 
 SimulatorConfig MakeSimulatorConfig(std::span<const std::uint8_t> addresses, int samplesPerFrame,
@@ -66,6 +88,8 @@ std::string ValidateSimulatorConfig(const SimulatorConfig& config) {
         if (sensor.samplesPerFrame < 0 || sensor.samplesPerFrame > kMaxFrameSamples) {
             return who + "samples per frame must be 0-80";
         }
+        const std::string pulse = ValidatePulse(sensor);
+        if (!pulse.empty()) return who + pulse;
     }
     if (!InRange(config.batteryDrainPerMinute, 0.0, 100.0)) {
         return "battery drain must be 0-100 per minute";

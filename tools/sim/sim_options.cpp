@@ -1,5 +1,8 @@
 #include "tools/sim/sim_options.h"
 
+#include "tools/sim/option_values.h"
+#include "tools/sim/pulse_options.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,91 +15,53 @@
 namespace sphyra {
 namespace {
 
+using simopt::GivenOptions;
+using simopt::ParseList;
+using simopt::ParseOne;
+using simopt::ParsePerSensor;
+using simopt::ParseSeed;
+using simopt::SplitList;
+
 constexpr int kDefaultSensors = 4;
 constexpr int kMaxSensors = 256;
 constexpr int kDefaultSamples = 20;
 constexpr double kDefaultFps = 25.0;
 
 const std::set<std::string> kValuedOptions = {
-    "sensors",       "addresses", "samples", "fps",           "bpm",   "gain",     "battery",
-    "battery-drain", "noise",     "corrupt", "corrupt-kinds", "seed",  "duration", "link",
-    "device",        "baud",      "linger",  "replay",        "speed",
+    "sensors",
+    "addresses",
+    "samples",
+    "fps",
+    "bpm",
+    "gain",
+    "battery",
+    "battery-drain",
+    "noise",
+    "corrupt",
+    "corrupt-kinds",
+    "seed",
+    "duration",
+    "link",
+    "device",
+    "baud",
+    "linger",
+    // the pulse behind each sensor, and recordings (pulse_options.cpp)
+    "variability",
+    "drift",
+    "drift-period",
+    "premature",
+    "episode",
+    "replay-csv",
+    "column",
+    "rate",
+    // playing a capture back (replay)
+    "replay",
+    "speed",
 };
-
-std::string Bounds(double lo, double hi) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%g-%g", lo, hi);
-    return text;
-}
-
-std::optional<double> ParseNumber(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<std::uint64_t> ParseSeed(const std::string& text) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-    if (errno != 0 || end != text.c_str() + text.size()) return std::nullopt;
-    return value;
-}
-
-std::vector<std::string> SplitList(const std::string& text) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', start);
-        items.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
-        if (comma == std::string::npos) return items;
-        start = comma + 1;
-    }
-}
-
-// Numbers in [lo, hi], whole numbers only when `integral`.
-std::string ParseList(const std::string& name, const std::string& text, double lo, double hi,
-                      bool integral, std::vector<double>& out) {
-    out.clear();
-    for (const std::string& item : SplitList(text)) {
-        const std::optional<double> value = ParseNumber(item);
-        if (!value || *value < lo || *value > hi || (integral && std::floor(*value) != *value)) {
-            return "--" + name + ": '" + item + "' is not " +
-                   (integral ? "a whole number" : "a number") + " in " + Bounds(lo, hi);
-        }
-        out.push_back(*value);
-    }
-    return {};
-}
-
-std::string ParseOne(const std::string& name, const std::string& text, double lo, double hi,
-                     bool integral, double& out) {
-    std::vector<double> values;
-    std::string fault = ParseList(name, text, lo, hi, integral, values);
-    if (!fault.empty()) return fault;
-    if (values.size() != 1) return "--" + name + " takes a single value";
-    out = values.front();
-    return {};
-}
-
-// A per-sensor list holds either one value for every sensor or one per sensor.
-std::string ParsePerSensor(const std::string& name, const std::string& text, std::size_t sensors,
-                           double lo, double hi, bool integral, std::vector<double>& out) {
-    std::string fault = ParseList(name, text, lo, hi, integral, out);
-    if (!fault.empty()) return fault;
-    if (out.size() == 1) out.assign(sensors, out.front());
-    if (out.size() != sensors) {
-        return "--" + name + ": give one value, or one per sensor (" + std::to_string(sensors) +
-               ")";
-    }
-    return {};
-}
+// Options that may be given several times; the others keep their last value.
+const std::set<std::string> kRepeatableOptions = {"episode"};
+// Options that take no value.
+const std::set<std::string> kFlagOptions = {"loop"};
 
 std::string ParseKinds(const std::string& text, CorruptionConfig& corruption) {
     corruption.garbage = corruption.badChecksum = corruption.overLong = false;
@@ -117,7 +82,7 @@ std::string ParseKinds(const std::string& text, CorruptionConfig& corruption) {
 }  // namespace
 
 std::string ParseSimOptions(std::span<const std::string> args, SimOptions& options) {
-    std::map<std::string, std::string> given;
+    GivenOptions given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
@@ -131,27 +96,35 @@ std::string ParseSimOptions(std::span<const std::string> args, SimOptions& optio
             value = name.substr(eq + 1);
             name.resize(eq);
         }
+        if (kFlagOptions.count(name) != 0) {
+            if (value) return "--" + name + " takes no value";
+            given[name] = {""};
+            continue;
+        }
         if (kValuedOptions.count(name) == 0) return "unknown option: --" + name;
         if (!value) {
             if (i + 1 >= args.size()) return "--" + name + " needs a value";
             value = args[++i];
         }
-        given[name] = *value;
+        std::vector<std::string>& values = given[name];
+        if (kRepeatableOptions.count(name) == 0) values.clear();
+        values.push_back(*value);
     }
     if (options.help) return {};
     auto has = [&](const char* name) { return given.count(name) != 0; };
+    auto value = [&](const char* name) { return given.at(name).back(); };
     std::string fault;
     double number = 0.0;
     std::vector<double> list;
 
     std::vector<std::uint8_t> addresses;
     if (has("addresses")) {
-        fault = ParseList("addresses", given["addresses"], 0, 255, true, list);
+        fault = ParseList("addresses", value("addresses"), 0, 255, true, list);
         if (!fault.empty()) return fault;
         for (double a : list) addresses.push_back(static_cast<std::uint8_t>(a));
     }
     if (has("sensors")) {
-        fault = ParseOne("sensors", given["sensors"], 1, kMaxSensors, true, number);
+        fault = ParseOne("sensors", value("sensors"), 1, kMaxSensors, true, number);
         if (!fault.empty()) return fault;
         const auto count = static_cast<std::size_t>(number);
         if (has("addresses") && addresses.size() != count) {
@@ -165,81 +138,82 @@ std::string ParseSimOptions(std::span<const std::string> args, SimOptions& optio
         }
     }
     if (addresses.empty()) {
-        for (int i = 1; i <= kDefaultSensors; ++i)
-            addresses.push_back(static_cast<std::uint8_t>(i));
+        // A recording is usually played alone.
+        const int sensors = has("replay-csv") ? 1 : kDefaultSensors;
+        for (int i = 1; i <= sensors; ++i) addresses.push_back(static_cast<std::uint8_t>(i));
     }
     const std::size_t count = addresses.size();
 
     int samples = kDefaultSamples;
     if (has("samples")) {
-        fault = ParseOne("samples", given["samples"], 0, 80, true, number);
+        fault = ParseOne("samples", value("samples"), 0, 80, true, number);
         if (!fault.empty()) return fault;
         samples = static_cast<int>(number);
     }
     std::uint64_t seed = 1;
     if (has("seed")) {
-        const std::optional<std::uint64_t> parsed = ParseSeed(given["seed"]);
-        if (!parsed) return "--seed: not an unsigned 64-bit number: " + given["seed"];
+        const std::optional<std::uint64_t> parsed = ParseSeed(value("seed"));
+        if (!parsed) return "--seed: not an unsigned 64-bit number: " + value("seed");
         seed = *parsed;
     }
     SimulatorConfig config = MakeSimulatorConfig(addresses, samples, kDefaultFps, seed);
 
     if (has("fps")) {
-        fault = ParsePerSensor("fps", given["fps"], count, kMinFramesPerSecond, kMaxFramesPerSecond,
+        fault = ParsePerSensor("fps", value("fps"), count, kMinFramesPerSecond, kMaxFramesPerSecond,
                                false, list);
         if (!fault.empty()) return fault;
         for (std::size_t i = 0; i < count; ++i) config.sensors[i].framesPerSecond = list[i];
     }
     if (has("bpm")) {
-        fault = ParsePerSensor("bpm", given["bpm"], count, 1, 300, false, list);
+        fault = ParsePerSensor("bpm", value("bpm"), count, 1, 300, false, list);
         if (!fault.empty()) return fault;
         for (std::size_t i = 0; i < count; ++i) config.sensors[i].bpm = list[i];
     }
     if (has("gain")) {
-        fault = ParsePerSensor("gain", given["gain"], count, 0, 255, true, list);
+        fault = ParsePerSensor("gain", value("gain"), count, 0, 255, true, list);
         if (!fault.empty()) return fault;
         for (std::size_t i = 0; i < count; ++i) {
             config.sensors[i].gain = static_cast<std::uint8_t>(list[i]);
         }
     }
     if (has("battery")) {
-        fault = ParsePerSensor("battery", given["battery"], count, 0, 100, false, list);
+        fault = ParsePerSensor("battery", value("battery"), count, 0, 100, false, list);
         if (!fault.empty()) return fault;
         for (std::size_t i = 0; i < count; ++i) config.sensors[i].batteryStart = list[i];
     }
     if (has("battery-drain")) {
-        fault = ParseOne("battery-drain", given["battery-drain"], 0, 100, false,
+        fault = ParseOne("battery-drain", value("battery-drain"), 0, 100, false,
                          config.batteryDrainPerMinute);
         if (!fault.empty()) return fault;
     }
     if (has("noise")) {
-        fault = ParseOne("noise", given["noise"], 0, 255, false, config.noiseCounts);
+        fault = ParseOne("noise", value("noise"), 0, 255, false, config.noiseCounts);
         if (!fault.empty()) return fault;
     }
     if (has("corrupt")) {
-        fault = ParseOne("corrupt", given["corrupt"], 0, 1, false, config.corruption.rate);
+        fault = ParseOne("corrupt", value("corrupt"), 0, 1, false, config.corruption.rate);
         if (!fault.empty()) return fault;
     }
     if (has("corrupt-kinds")) {
-        fault = ParseKinds(given["corrupt-kinds"], config.corruption);
+        fault = ParseKinds(value("corrupt-kinds"), config.corruption);
         if (!fault.empty()) return fault;
     }
     if (has("duration")) {
-        fault = ParseOne("duration", given["duration"], 0, 1e9, false, options.durationSeconds);
+        fault = ParseOne("duration", value("duration"), 0, 1e9, false, options.durationSeconds);
         if (!fault.empty()) return fault;
     }
     if (has("baud")) {
-        fault = ParseOne("baud", given["baud"], 1, 1e8, true, number);
+        fault = ParseOne("baud", value("baud"), 1, 1e8, true, number);
         if (!fault.empty()) return fault;
         options.baud = static_cast<int>(number);
     }
     if (has("linger")) {
-        fault = ParseOne("linger", given["linger"], 0, 600000, true, number);
+        fault = ParseOne("linger", value("linger"), 0, 600000, true, number);
         if (!fault.empty()) return fault;
         options.lingerMs = static_cast<std::uint32_t>(number);
     }
-    if (has("link")) options.linkPath = given["link"];
-    if (has("device")) options.devicePath = given["device"];
+    if (has("link")) options.linkPath = value("link");
+    if (has("device")) options.devicePath = value("device");
     if (has("link") && options.linkPath.empty()) return "--link needs a path";
     if (has("device") && options.devicePath.empty()) return "--device needs a path";
     if (!options.linkPath.empty() && !options.devicePath.empty()) {
@@ -247,19 +221,19 @@ std::string ParseSimOptions(std::span<const std::string> args, SimOptions& optio
     }
     if (has("baud") && options.devicePath.empty()) return "--baud goes with --device";
     if (has("replay")) {
-        options.replayPath = given["replay"];
+        options.replayPath = value("replay");
         if (options.replayPath.empty()) return "--replay needs a capture file";
     }
     if (has("speed")) {
         if (!has("replay")) return "--speed goes with --replay";
-        fault = ParseOne("speed", given["speed"], 0.01, 1000, false, options.replaySpeed);
+        fault = ParseOne("speed", value("speed"), 0.01, 1000, false, options.replaySpeed);
         if (!fault.empty()) return fault;
     }
 
-    fault = ValidateSimulatorConfig(config);
-    if (!fault.empty()) return fault;
     options.config = std::move(config);
-    return {};
+    fault = ApplyPulseOptions(given, options);
+    if (!fault.empty()) return fault;
+    return ValidateSimulatorConfig(options.config);
 }
 
 std::string SimUsage() {
@@ -283,6 +257,35 @@ Sensors:
   --battery-drain PCT  battery lost per minute, in percentage points (default 0.5)
   --noise COUNTS       standard deviation of sample noise (default 0.5)
   A LIST is one value for every sensor, or one value per sensor, comma-separated.
+
+The heart behind each sensor (all off by default: a perfectly steady pulse):
+  --variability LIST   beat-to-beat change: standard deviation of each beat's
+                       length as a fraction of it, 0-0.2 (e.g. 0.05)
+  --drift LIST         slow rate change: the rate swings this many beats per
+                       minute either side of --bpm ...
+  --drift-period SECS  ... over this many seconds (default 60)
+  --premature LIST     chance per beat, 0-0.5, of a premature beat: early, weak,
+                       and followed by a pause that restores the rhythm
+  --episode [ADDRESS:]KIND@START+SECONDS
+                       a finger-off or motion episode from START for SECONDS
+                       (on the sensor's sample clock), on the sensor at ADDRESS
+                       or on every sensor; may be given several times. KIND:
+                         flat      every sample 0 (finger off, no light)
+                         saturate  every sample 255 (detector flooded)
+                         noise     the pulse drowned in large random noise
+                         wander    the baseline swings slowly and widely
+
+A recording:
+  --replay-csv FILE    the first sensor plays a recorded column of 0-255
+                       samples instead of a simulated pulse (--sensors then
+                       defaults to 1; more sensors are simulated as usual)
+  --column NAME        the column, by header name or number from 0 (default u8)
+  --rate HZ            the recording's sample rate (required), 0.01-10000
+  --loop               play it over and over; otherwise the sensor falls silent
+                       at its end, and the run ends there unless --duration says
+  The replayed sensor sends --samples samples a frame (default: as many as make
+  about --fps frames a second) at HZ / samples frames a second, unchanged by
+  --noise; episodes apply to it too.
 
 Faults on the link:
   --corrupt RATE       chance per frame, 0-1, that the frame is damaged (default 0)

@@ -25,8 +25,24 @@ unsigned long long U(std::uint64_t value) {
 std::string FormatSimSetup(const SimulatorConfig& config) {
     std::string out;
     for (const SimSensorConfig& s : config.sensors) {
+        if (s.replay) {
+            AppendF(out,
+                    "sensor %d: replays %zu samples%s, battery %.0f%%, %g frames/s of %d samples\n",
+                    s.address, s.replay->size(), s.replayLoop ? " over and over" : "",
+                    s.batteryStart, s.framesPerSecond, s.samplesPerFrame);
+            continue;
+        }
         AppendF(out, "sensor %d: %.1f bpm, gain %d, battery %.0f%%, %g frames/s of %d samples\n",
                 s.address, s.bpm, s.gain, s.batteryStart, s.framesPerSecond, s.samplesPerFrame);
+        if (!s.Steady()) {
+            AppendF(out, "  variability %g, drift %g bpm over %g s, premature beats %g\n",
+                    s.variability, s.driftBpm, s.driftPeriodS, s.prematureRate);
+        }
+        for (const SimEpisode& e : s.episodes) {
+            static constexpr const char* kNames[] = {"flat", "saturate", "noise", "wander"};
+            AppendF(out, "  %s from %g s for %g s\n", kNames[static_cast<int>(e.kind)], e.startS,
+                    e.durationS);
+        }
     }
     return out;
 }

@@ -26,7 +26,7 @@ public:
         std::filesystem::path replayPath;  // --replay: play this capture on COM1
         double replaySpeed = 1.0;
         std::filesystem::path recordFolder;  // --record: record from the port's opening
-        bool open = false;  // open the saved port once the window shows
+        bool open = false;                   // open the saved port once the window shows
         // --lang; when not given, the language remembered in the settings file.
         std::optional<InterfaceLanguage::Language> language;
     };

@@ -116,6 +116,8 @@ void SensorList::UpdateGrid() {
     int textWidth = 0;
     for (const QString& line : lines)
         textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
+    // The widest record has no rate yet; a three-digit rate takes the place of its "--".
+    textWidth = std::max(textWidth, metrics.horizontalAdvance(lines.back() + QStringLiteral("8")));
     const int width = std::max(kSensorImageWidth, textWidth) + kCellMarginX;
     const int textHeight = static_cast<int>(lines.size()) * metrics.lineSpacing();
     // The row shares the list's height with the sideways scroll bar, and a cell taller than

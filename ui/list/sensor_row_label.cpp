@@ -1,6 +1,7 @@
 #include "ui/list/sensor_row_label.h"
 
 #include <QCoreApplication>
+#include "acquisition/sensor_pulse.h"
 
 namespace sphyra {
 
@@ -14,9 +15,12 @@ SensorRowText SensorRowLabel(const SensorRecord& record, Tick now) {
         return {
             QCoreApplication::translate("sphyra::SensorRowLabel", "传感器_%1\n[--]").arg(address),
             kSensorImageSilent};
-    return {QCoreApplication::translate("sphyra::SensorRowLabel", "传感器_%1\n[%2%]")
+    const std::optional<int> rate = ShownPulseRate(record);
+    const QString pulse = rate ? QString::number(*rate) : QStringLiteral("--");
+    return {QCoreApplication::translate("sphyra::SensorRowLabel", "传感器_%1\n[%2%] %3")
                 .arg(address)
-                .arg(record.battery),
+                .arg(record.battery)
+                .arg(pulse),
             kSensorImageHeard};
 }
 

@@ -25,7 +25,8 @@ struct SensorRowText {
 // kSensorStaleMs up to `now`.
 bool SensorIsSilent(const SensorRecord& record, Tick now);
 
-// The two-line label of a sensor's row as it should read at `now`.
+// The two-line label of a sensor's row as it should read at `now`: the name over the battery
+// level and the pulse rate ("--" while there is none to trust).
 SensorRowText SensorRowLabel(const SensorRecord& record, Tick now);
 
 inline bool operator==(const SensorRowText& a, const SensorRowText& b) {

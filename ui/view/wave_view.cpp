@@ -52,6 +52,7 @@ void CWaveView::AddSample(std::uint16_t value) {
     if (m_count >= m_capacity) {
         update();
         m_count = 0;
+        m_beats.Clear();
     }
     // A view narrower than one sample still holds the value it was given.
     m_samples[static_cast<std::size_t>(m_count)] = value;
@@ -64,6 +65,7 @@ void CWaveView::AddSample(std::uint16_t value) {
 
 void CWaveView::SetSamples(const std::uint16_t* samples, int n) {
     m_count = 0;
+    m_beats.Clear();
     if (samples != nullptr) {
         const int kept = std::min({n, m_capacity, kMaxSamples});
         for (int i = 0; i < kept; ++i) {
@@ -76,6 +78,7 @@ void CWaveView::SetSamples(const std::uint16_t* samples, int n) {
 
 void CWaveView::ClearSamples() {
     m_count = 0;
+    m_beats.Clear();
     m_samples.fill(0);
 }
 
@@ -83,6 +86,13 @@ void CWaveView::SetSilent(bool silent) {
     if (silent == m_silent) return;
     m_silent = silent;
     update();
+}
+
+void CWaveView::MarkBeat(int samplesAgo) {
+    const int index = m_count - 1 - samplesAgo;
+    if (samplesAgo < 0 || index < 0) return;
+    m_beats.Mark(index);
+    update(BeatMarks::RectAt(Geometry(), m_samples.data(), std::min(m_count, m_capacity), index));
 }
 
 std::uint16_t CWaveView::Sample(int index) const {
@@ -125,6 +135,7 @@ void CWaveView::paintEvent(QPaintEvent* event) {
     }
 
     PaintTrace(painter, geometry, areas);
+    m_beats.Paint(painter, geometry, m_samples.data(), std::min(m_count, m_capacity), region);
 
     if (m_count > 0 && region.intersects(m_valueRect)) {
         PaintReadout(painter);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/view/beat_marks.h"
 #include "ui/view/wave_geometry.h"
 
 class QPainter;
@@ -40,6 +41,11 @@ public:
     void SetSilent(bool silent);
     bool IsSilent() const { return m_silent; }
 
+    // Marks a beat at the sample `samplesAgo` before the latest, when it is on the current
+    // sweep, and repaints only the mark.
+    void MarkBeat(int samplesAgo);
+    const BeatMarks& Beats() const { return m_beats; }
+
     int Count() const { return m_count; }
     int Capacity() const { return m_capacity; }
     std::uint16_t Sample(int index) const;
@@ -64,6 +70,7 @@ private:
     int m_capacity = kMaxSamples;
     std::array<std::uint16_t, kMaxSamples> m_samples{};
     QRect m_valueRect;
+    BeatMarks m_beats;
 
     QFont m_readoutFont;
     int m_segmentsInLastPaint = 0;

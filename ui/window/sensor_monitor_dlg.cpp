@@ -14,8 +14,10 @@
 #include <optional>
 #include <string>
 
+#include "acquisition/sensor_pulse.h"
 #include "ui/common/cjk_font.h"
 #include "ui/list/sensor_list.h"
+#include "ui/view/pulse_rate_readout.h"
 #include "ui/view/wave_view.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/about_menu.h"
@@ -113,6 +115,7 @@ void CSensorMonitorDlg::CreateWaveView() {
     // At creation the view covers the whole frame; later size changes put it inside it.
     m_view->setGeometry(WaveFrameRect());
     m_view->show();
+    m_pulseReadout = new PulseRateReadout(m_view);
 }
 
 void CSensorMonitorDlg::PresetPortControls() {
@@ -164,10 +167,24 @@ void CSensorMonitorDlg::AddSensorRow(const SensorRecord& record) {
 
 void CSensorMonitorDlg::UpdateSensorRow(const SensorRecord& record) {
     m_sensorList->UpdateSensorRow(record);
+    ShowSelectedPulse();
 }
 
 void CSensorMonitorDlg::SelectSensor(const SensorRecord& record) {
     m_sensorList->SelectSensor(record);
+    ShowSelectedPulse();
+}
+
+void CSensorMonitorDlg::MarkBeat(std::uint32_t samplesAgo) {
+    if (samplesAgo < static_cast<std::uint32_t>(CWaveView::kMaxSamples))
+        m_view->MarkBeat(static_cast<int>(samplesAgo));
+}
+
+void CSensorMonitorDlg::ShowSelectedPulse() {
+    const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();
+    const SensorRecord* record = selected ? m_acquisition.Table().FindSensor(*selected) : nullptr;
+    if (m_pulseReadout != nullptr)
+        m_pulseReadout->SetRate(record != nullptr ? ShownPulseRate(*record) : std::nullopt);
 }
 
 void CSensorMonitorDlg::OnOpenClose() {
@@ -220,8 +237,17 @@ void CSensorMonitorDlg::CommEvent() {
 
 void CSensorMonitorDlg::OnTimer() {
     m_dispatch.Run([this] {
+        AdvancePulses();
         PurgeWhenDue();
         m_sensorList->RefreshRows();
+        ShowSelectedPulse();
+    });
+}
+
+void CSensorMonitorDlg::AdvancePulses() {
+    // A silent sensor hands in no frames, so time alone must take its rate away.
+    AdvanceEveryPulse(m_acquisition.Table(), m_clock.NowTick(), [this](const SensorRecord& record) {
+        m_sensorList->UpdateSensorRow(record);
     });
 }
 

@@ -22,6 +22,7 @@ namespace sphyra {
 
 class AboutMenu;
 class CWaveView;
+class PulseRateReadout;
 class SensorList;
 
 // The program's working window: port controls, the sensor list, the waveform view and the
@@ -46,6 +47,7 @@ public:
     void AddSensorRow(const SensorRecord& record) override;
     void UpdateSensorRow(const SensorRecord& record) override;
     void SelectSensor(const SensorRecord& record) override;
+    void MarkBeat(std::uint32_t samplesAgo) override;
 
     // The handlers, reachable for whoever drives the window without a mouse. Each runs through
     // the handler dispatch: an error raised inside is reported and ends that handler.
@@ -59,6 +61,7 @@ public:
     const MonitorControls& Controls() const { return m_controls; }
     CWaveView* WaveView() const { return m_view; }
     const SensorList& Sensors() const { return *m_sensorList; }
+    PulseRateReadout* PulseReadout() const { return m_pulseReadout; }
     SensorAcquisition& Acquisition() { return m_acquisition; }
     SerialConnection& Connection() { return m_connection; }
     CMSComm& Comm() { return m_comm; }
@@ -85,6 +88,8 @@ private:
     void OpenClose();
     void CommEvent();
     void PurgeWhenDue();
+    void AdvancePulses();
+    void ShowSelectedPulse();
     void SetUpWindow();
     void CreateWaveView();
     void PresetPortControls();
@@ -100,6 +105,7 @@ private:
     MonitorControls m_controls;
     AboutMenu* m_aboutMenu = nullptr;
     CWaveView* m_view = nullptr;
+    PulseRateReadout* m_pulseReadout = nullptr;
     SensorAcquisition m_acquisition;
     PortSettingsFile m_settingsFile;
     PortMap m_portMap;
