@@ -35,8 +35,7 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
         }
     } else {
         history.PushSamples({samples, sampleCount});
-        if (displayed)
-            for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
+        if (displayed) m_display.AddSamples({samples, sampleCount});
     }
 
     if (isNew) {
