@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "serial/port_settings_file.h"
+#include "ui/app/latency_probe.h"
 #include "ui/common/cjk_font.h"
 #include "ui/window/sensor_monitor_dlg.h"
 
@@ -108,6 +109,7 @@ int CSphyraApp::Run() {
     if (m_options.demo) PrepareDemo(m_options);
 
     CSensorMonitorDlg window(m_options.settingsPath);
+    LatencyProbe::InstallIfRequested(window);
     if (m_options.demo) StartDemo(window);
     window.exec();
     return 0;

@@ -13,15 +13,15 @@
 #include <optional>
 #include <string>
 
+#include "ui/common/cjk_font.h"
+#include "ui/list/sensor_list.h"
+#include "ui/view/wave_view.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/about_menu.h"
 #include "ui/window/app_icon.h"
-#include "ui/common/cjk_font.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/message_boxes.h"
 #include "ui/window/port_combo.h"
-#include "ui/list/sensor_list.h"
-#include "ui/view/wave_view.h"
 
 namespace sphyra {
 
@@ -128,6 +128,10 @@ void CSensorMonitorDlg::ConnectHandlers() {
 
 void CSensorMonitorDlg::AddSample(std::uint16_t value) {
     m_view->AddSample(value);
+}
+
+void CSensorMonitorDlg::AddSamples(std::span<const std::uint8_t> samples) {
+    m_view->AddSamples(samples);
 }
 
 void CSensorMonitorDlg::AddSensorRow(const SensorRecord& record) {

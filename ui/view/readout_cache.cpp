@@ -1,0 +1,38 @@
+#include "ui/view/readout_cache.h"
+
+#include <QPainter>
+#include <QString>
+
+#include <utility>
+
+namespace sphyra {
+
+ReadoutCache::ReadoutCache(QFont font, QColor text, QColor background, QSize box)
+    : m_font(std::move(font)), m_text(text), m_background(background), m_box(box) {}
+
+const QImage& ReadoutCache::Image(std::uint16_t value, qreal pixelRatio) {
+    if (pixelRatio != m_pixelRatio || m_images.size() >= kMaxEntries) {
+        m_images.clear();
+        m_pixelRatio = pixelRatio;
+    }
+    auto it = m_images.find(value);
+    if (it == m_images.end()) it = m_images.insert(value, Render(value));
+    return *it;
+}
+
+QImage ReadoutCache::Render(std::uint16_t value) const {
+    QImage image(m_box * m_pixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(m_pixelRatio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setFont(m_font);
+    painter.setPen(m_text);
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(m_background);
+    painter.drawText(QRect(QPoint(0, 0), m_box), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     QString::number(value));
+    return image;
+}
+
+}  // namespace sphyra

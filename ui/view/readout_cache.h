@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+
+namespace sphyra {
+
+// The waveform's latest-value read-out, laid out and drawn once per value and kept as an
+// image, so a repaint copies pixels instead of shaping the text again. The image holds the
+// text and its opaque background box; everything else in it is transparent, so drawing it
+// gives the same pixels as drawing the text in place.
+class ReadoutCache {
+public:
+    // Values kept before the cache starts over; raw samples have 256 values.
+    static constexpr int kMaxEntries = 256;
+
+    ReadoutCache(QFont font, QColor text, QColor background, QSize box);
+
+    // The read-out of `value` for a device of pixel ratio `pixelRatio`, top-left at the box's.
+    const QImage& Image(std::uint16_t value, qreal pixelRatio);
+
+    int Size() const { return static_cast<int>(m_images.size()); }
+
+private:
+    QImage Render(std::uint16_t value) const;
+
+    QFont m_font;
+    QColor m_text;
+    QColor m_background;
+    QSize m_box;
+    qreal m_pixelRatio = 1.0;
+    QHash<std::uint16_t, QImage> m_images;
+};
+
+}  // namespace sphyra
