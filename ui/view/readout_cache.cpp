@@ -10,7 +10,7 @@ namespace sphyra {
 ReadoutCache::ReadoutCache(QFont font, QColor text, QColor background, QSize box)
     : m_font(std::move(font)), m_text(text), m_background(background), m_box(box) {}
 
-const QImage& ReadoutCache::Image(std::uint16_t value, qreal pixelRatio) {
+const ReadoutCache::Entry& ReadoutCache::Image(std::uint16_t value, qreal pixelRatio) {
     if (pixelRatio != m_pixelRatio || m_images.size() >= kMaxEntries) {
         m_images.clear();
         m_pixelRatio = pixelRatio;
@@ -20,7 +20,7 @@ const QImage& ReadoutCache::Image(std::uint16_t value, qreal pixelRatio) {
     return *it;
 }
 
-QImage ReadoutCache::Render(std::uint16_t value) const {
+ReadoutCache::Entry ReadoutCache::Render(std::uint16_t value) const {
     QImage image(m_box * m_pixelRatio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(m_pixelRatio);
     image.fill(Qt::transparent);
@@ -32,7 +32,19 @@ QImage ReadoutCache::Render(std::uint16_t value) const {
     painter.setBackground(m_background);
     painter.drawText(QRect(QPoint(0, 0), m_box), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                      QString::number(value));
-    return image;
+    painter.end();
+
+    // Keep only the rectangle around the drawn pixels.
+    QRect drawn;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(line[x]) != 0) drawn |= QRect(x, y, 1, 1);
+    }
+    if (drawn.isEmpty()) return {};
+    QImage cut = image.copy(drawn);
+    cut.setDevicePixelRatio(m_pixelRatio);
+    return {QPointF(drawn.topLeft()) / m_pixelRatio, std::move(cut)};
 }
 
 }  // namespace sphyra

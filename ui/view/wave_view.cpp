@@ -170,7 +170,8 @@ void CWaveView::PaintTrace(QPainter& painter, const WaveGeometry& geometry,
 
 void CWaveView::PaintReadout(QPainter& painter) {
     const std::uint16_t latest = m_samples[static_cast<std::size_t>(m_count - 1)];
-    painter.drawImage(m_valueRect.topLeft(), m_readout.Image(latest, devicePixelRatioF()));
+    const ReadoutCache::Entry& readout = m_readout.Image(latest, devicePixelRatioF());
+    painter.drawImage(QPointF(m_valueRect.topLeft()) + readout.offset, readout.image);
 }
 
 }  // namespace sphyra
