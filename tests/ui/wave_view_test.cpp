@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/serial/event_wait.h"
+#include "ui/view/readout_cache.h"
 
 namespace sphyra {
 namespace {
@@ -339,6 +340,16 @@ TEST(WaveViewTest, MinimisedViewRequestsNoRepaintAndIsRepaintedWholeWhenBack) {
     ASSERT_TRUE(RunUntil([&] { return recorder.painted.contains(view->rect()); }));
     view->removeEventFilter(&recorder);
     EXPECT_EQ(view->Count(), 160);
+}
+
+TEST(ReadoutCacheTest, EveryRawValueIsDrawnOnceAndKept) {
+    ReadoutCache cache(QFont(), Qt::white, QColor(kBackground), kValueRect.size());
+    for (int round = 0; round < 2; ++round)
+        for (int value = 0; value < 256; ++value) cache.Image(std::uint16_t(value), 1.0);
+    const qint64 zero = cache.Image(0, 1.0).image.cacheKey();
+    for (int value = 255; value >= 0; --value) cache.Image(std::uint16_t(value), 1.0);
+    EXPECT_EQ(cache.Size(), 256);
+    EXPECT_EQ(cache.Image(0, 1.0).image.cacheKey(), zero);
 }
 
 }  // namespace

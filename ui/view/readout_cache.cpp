@@ -11,13 +11,15 @@ ReadoutCache::ReadoutCache(QFont font, QColor text, QColor background, QSize box
     : m_font(std::move(font)), m_text(text), m_background(background), m_box(box) {}
 
 const ReadoutCache::Entry& ReadoutCache::Image(std::uint16_t value, qreal pixelRatio) {
-    if (pixelRatio != m_pixelRatio || m_images.size() >= kMaxEntries) {
+    if (pixelRatio != m_pixelRatio) {
         m_images.clear();
         m_pixelRatio = pixelRatio;
     }
     auto it = m_images.find(value);
-    if (it == m_images.end()) it = m_images.insert(value, Render(value));
-    return *it;
+    if (it != m_images.end()) return *it;
+    // Filtered values can take any of 65536 values; starting over bounds the memory.
+    if (m_images.size() >= kMaxEntries) m_images.clear();
+    return *m_images.insert(value, Render(value));
 }
 
 ReadoutCache::Entry ReadoutCache::Render(std::uint16_t value) const {
