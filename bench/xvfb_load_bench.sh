@@ -52,13 +52,20 @@ trap cleanup EXIT
 export DISPLAY="$display"
 export QT_QPA_PLATFORM=xcb
 
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-pids+=("$xvfb")
-sleep 1
-openbox >/dev/null 2>&1 &
-pids+=("$!")
-sleep 1
+lock="/tmp/.X${display#:}-lock"
+if [[ -e "$lock" ]] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; then
+    # A server already runs there (a soak, say): measure on it and leave it running.
+    xvfb=$(tr -d ' ' <"$lock")
+    echo "using the X server already on $display (pid $xvfb)" >&2
+else
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    pids+=("$xvfb")
+    sleep 1
+    openbox >/dev/null 2>&1 &
+    pids+=("$!")
+    sleep 1
+fi
 hz=$(getconf CLK_TCK)
 
 # utime + stime of a process, in clock ticks.
