@@ -45,8 +45,7 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
         pulseChanged = FeedSensorPulse(*record, now, filtered.data(), sampleCount);
     } else {
         history.PushSamples({samples, sampleCount});
-        if (displayed)
-            for (int i = 0; i < sampleCount; ++i) m_display.AddSample(samples[i]);
+        if (displayed) m_display.AddSamples({samples, sampleCount});
         pulseChanged = FeedSensorPulse(*record, now, samples, sampleCount);
     }
     if (pulseChanged) changed = true;

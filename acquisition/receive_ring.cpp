@@ -33,18 +33,38 @@ std::size_t ReceiveRing::Available() const {
     return (m_write - m_read) & kMask;
 }
 
-void ReceiveRing::CopyOut(std::size_t n) {
-    const std::size_t beforeEnd = std::min(n, kSize - m_read);
+void ReceiveRing::SkipToSync(std::size_t available) {
+    // A sync pair is looked for only where a whole header could still follow; the
+    // bytes before that point are passed over, as one-by-one skipping would.
+    const std::size_t searchable = available - (kFrameOverhead - 1);
+    const std::size_t span = std::min(searchable, kSize - m_read);
+    const std::uint8_t* from = m_storage.data() + m_read;
+    const void* found = std::memchr(from, kSync1, span);
+    const std::size_t skip =
+        found != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - from)
+                         : span;
+    Advance(skip);
+    m_stats.bytesSkipped += skip;
+}
+
+const std::uint8_t* ReceiveRing::FrameBytes(std::size_t frameSize) {
+    const std::size_t beforeEnd = kSize - m_read;
+    if (frameSize <= beforeEnd) return m_storage.data() + m_read;
+    // Only a frame that wraps the end of storage is copied, to be handed on in one piece.
     std::memcpy(m_scratch.data(), m_storage.data() + m_read, beforeEnd);
-    std::memcpy(m_scratch.data() + beforeEnd, m_storage.data(), n - beforeEnd);
-    Advance(n);
+    std::memcpy(m_scratch.data() + beforeEnd, m_storage.data(), frameSize - beforeEnd);
+    return m_scratch.data();
 }
 
 void ReceiveRing::ParseReceiveRing(FrameSink& sink) {
     for (;;) {
         const std::size_t available = Available();
         if (available < static_cast<std::size_t>(kFrameOverhead)) return;
-        if (At(0) != kSync1 || At(1) != kSync2) {
+        if (At(0) != kSync1) {
+            SkipToSync(available);
+            continue;
+        }
+        if (At(1) != kSync2) {
             Advance(1);
             ++m_stats.bytesSkipped;
             continue;
@@ -59,19 +79,20 @@ void ReceiveRing::ParseReceiveRing(FrameSink& sink) {
             ++m_stats.overlongDropped;
             continue;
         }
-        CopyOut(frameSize);
+        const std::uint8_t* bytes = FrameBytes(frameSize);
+        Advance(frameSize);
         const int summed = static_cast<int>(frameSize) - 1;
-        if (Checksum8(m_scratch.data(), summed) != m_scratch[frameSize - 1]) {
+        if (Checksum8(bytes, summed) != bytes[frameSize - 1]) {
             ++m_stats.checksumFailures;
             continue;
         }
 
         SensorFrame frame;
-        frame.address = m_scratch[2];
-        frame.gain = m_scratch[3];
-        frame.battery = m_scratch[4];
+        frame.address = bytes[2];
+        frame.gain = bytes[3];
+        frame.battery = bytes[4];
         frame.sampleCount = static_cast<std::uint8_t>(n);
-        frame.samples = m_scratch.data() + kFrameHeaderSize;
+        frame.samples = bytes + kFrameHeaderSize;
         ++m_stats.framesDelivered;
         sink.OnFrame(frame);
     }

@@ -21,7 +21,9 @@ struct ParseStats {
 
 // Fixed 2048-byte ring between the serial port and the frame parser. It holds at
 // most 2047 bytes; a batch that does not fit overwrites the oldest bytes.
-// Parsing works in place and never allocates.
+// Parsing works in place and never allocates: a frame is handed on where it lies
+// in storage, and only one that wraps the end of storage is copied first. The
+// sink must therefore not append to the ring while it holds a frame.
 class ReceiveRing {
 public:
     static constexpr std::size_t kSize = 2048;
@@ -44,8 +46,12 @@ private:
 
     std::uint8_t At(std::size_t offset) const { return m_storage[(m_read + offset) & kMask]; }
     void Advance(std::size_t n) { m_read = (m_read + n) & kMask; }
-    // Moves the next `n` bytes into the scratch buffer.
-    void CopyOut(std::size_t n);
+    // Passes over bytes up to the next possible sync byte within the contiguous
+    // part of storage.
+    void SkipToSync(std::size_t available);
+    // The next `frameSize` bytes in one piece: in storage, or copied to scratch
+    // when they wrap its end.
+    const std::uint8_t* FrameBytes(std::size_t frameSize);
 
     std::array<std::uint8_t, kSize> m_storage{};
     std::array<std::uint8_t, kScratchSize> m_scratch{};

@@ -15,7 +15,7 @@ inline constexpr int kMaxFrameSamples = 80;
 inline constexpr int kMaxFrameSize = kMaxFrameSamples + kFrameOverhead;
 
 // One accepted frame as handed to frame application. `samples` points into the
-// parser's scratch copy and is valid only during the call that receives it.
+// parser's buffer and is valid only during the call that receives it.
 struct SensorFrame {
     std::uint8_t address = 0;
     std::uint8_t gain = 0;

@@ -1,15 +1,23 @@
 // Feeds a live simulated link through a pseudo-terminal and checks that nothing
 // is lost or damaged on the way, while measuring what receiving costs.
 //
-//   live_feed_bench [--mode link|window] [--seconds S] [--sensors N] [--fps F] [--samples K]
+//   live_feed_bench [--mode link|window|feed] [--seconds S] [--sensors N] [--fps F] [--samples K]
+//                   [--write-log FILE]
 //
 // link:   the port layer alone (CMSComm + SerialConnection + acquisition, no display).
 // window: the whole main window, offscreen, with the first sensor on display.
+// feed:   only plays the sensors into a pseudo-terminal, whose path it prints first, for
+//         another reader (the program on a real X server, or cat); see xvfb_load_bench.sh.
+//         With --write-log, each write appends "<CLOCK_MONOTONIC ns> <frames so far of
+//         sensor 1> ... <of sensor N>", to pair with the program's SPHYRA_LATENCY_LOG. With
+//         --wait-for, nothing is played until that file exists, so the reader can open the port
+//         first and count every frame.
 //
 // The simulator runs on a thread of its own, paced in real time, so the CPU time
 // reported is the receiving (GUI) thread's alone.
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +56,8 @@ struct Options {
     int sensors = 16;
     double fps = 50;
     int samples = 80;
+    std::string writeLog;
+    std::string waitFor;
 };
 
 // What the simulator put on the wire, per sensor: frame count and the newest
@@ -73,6 +84,8 @@ Options ParseOptions(int argc, char** argv) {
         if (key == "--sensors") options.sensors = std::stoi(value);
         if (key == "--fps") options.fps = std::stod(value);
         if (key == "--samples") options.samples = std::stoi(value);
+        if (key == "--write-log") options.writeLog = value;
+        if (key == "--wait-for") options.waitFor = value;
     }
     return options;
 }
@@ -102,10 +115,57 @@ void RunSimulator(SensorSimulator& sim, PtyEndpoint& pty, double seconds,
     while (!pty.Flush()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+std::int64_t MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// Plays the sensors into a fresh pseudo-terminal for `seconds`, in the same 20 ms steps as
+// the other modes, without reading anything back.
+int RunFeed(const Options& options) {
+    std::string error;
+    auto pty = PtyEndpoint::Create(error);
+    if (!pty) {
+        std::fprintf(stderr, "cannot create a pseudo-terminal: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("%s\n", pty->Path().c_str());
+    std::fflush(stdout);
+    std::FILE* log = options.writeLog.empty() ? nullptr : std::fopen(options.writeLog.c_str(), "w");
+    std::vector<std::uint8_t> addresses;
+    for (int i = 0; i < options.sensors; ++i) addresses.push_back(static_cast<std::uint8_t>(i + 1));
+    SensorSimulator sim(MakeSimulatorConfig(addresses, options.samples, options.fps, 7));
+    std::vector<std::uint64_t> frames(addresses.size(), 0);
+    sim.SetObserver([&](const SimEvent& event) {
+        if (event.kind == SimEventKind::kFrame) ++frames[event.sensorIndex];
+    });
+    while (!options.waitFor.empty() && !std::filesystem::exists(options.waitFor))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto start = std::chrono::steady_clock::now();
+    const auto totalMs = static_cast<std::uint64_t>(options.seconds * 1000);
+    std::vector<std::uint8_t> bytes;
+    for (std::uint64_t ms = 20; ms <= totalMs; ms += 20) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(ms));
+        bytes.clear();
+        sim.ProduceInto(ms, bytes);
+        const std::int64_t writtenAt = MonotonicNs();
+        pty->Write(bytes);
+        if (log == nullptr) continue;
+        std::fprintf(log, "%lld", static_cast<long long>(writtenAt));
+        for (const std::uint64_t count : frames)
+            std::fprintf(log, " %llu", static_cast<unsigned long long>(count));
+        std::fprintf(log, "\n");
+    }
+    if (log != nullptr) std::fclose(log);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
+    if (options.mode == "feed") return RunFeed(options);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 

@@ -8,6 +8,7 @@ namespace sphyra {
 class NullDisplay final : public SensorDisplay {
 public:
     void AddSample(std::uint16_t) override {}
+    void AddSamples(std::span<const std::uint8_t>) override {}
     void AddSensorRow(const SensorRecord&) override {}
     void UpdateSensorRow(const SensorRecord&) override {}
     void SelectSensor(const SensorRecord&) override {}

@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes, cut into batches the input chooses, through the whole
 // acquisition path and traps on any broken invariant. Every delivered frame is
 // held against the plain reference parser fed the same batches, so a frame with
-// a bad checksum or length, or a lost or invented frame, is caught.
+// a bad checksum or length, or a lost or invented frame, is caught. Batches of
+// 1 to 4081 bytes make frames lie anywhere in the ring, across its end too, and
+// the display checks the per-frame sample batch as well as single samples.
 //
 // Input: options byte, batch-size count byte, that many batch-size bytes, then
 // the received stream.
@@ -10,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "acquisition/sensor_acquisition.h"
@@ -60,6 +63,11 @@ public:
     void AddSample(std::uint16_t value) override {
         Require(m_address.has_value() && m_next < m_shown.size());
         Require(value == m_shown[m_next++]);
+    }
+    // Raw samples come as one batch holding the whole frame.
+    void AddSamples(std::span<const std::uint8_t> samples) override {
+        Require(m_next == 0 && samples.size() == m_shown.size());
+        for (const std::uint8_t sample : samples) AddSample(sample);
     }
     void AddSensorRow(const SensorRecord& record) override { CheckRow(record); }
     void UpdateSensorRow(const SensorRecord& record) override { CheckRow(record); }

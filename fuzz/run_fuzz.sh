@@ -28,6 +28,8 @@ printf '\x00\x01\x03\x40\xF0\xC0'"$frame"'\x00\x00\x00\xF0\xC0\x05\x0A\x5A\x00\x
     >"$seeds/overlong_badsum"
 # Large batches that overflow the ring, clock at the wrap, operator selects and purges.
 printf '\x3C\x01\x80\x00'"$other$frame$other$frame" >"$seeds/overflow_operator"
+# Zeros up to just before the end of the ring's storage, so the frames lie across it.
+{ printf '\x04\x00\x10'; head -c 2043 /dev/zero; printf "$frame$other$frame"; } >"$seeds/straddle"
 
 "$build/fuzz/fuzz_acquisition" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$build/" "$corpus" "$seeds"

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <random>
+#include <span>
 
 #include "acquisition/receive_ring.h"
+#include "acquisition/sensor_acquisition.h"
+#include "acquisition/tick_clock.h"
 #include "tests/acquisition/frame_bytes.h"
 #include "tests/acquisition/recording_sink.h"
 #include "tests/acquisition/reference_parser.h"
@@ -106,6 +110,82 @@ TEST(ParserPropertyTest, RingParserMatchesTheReferenceOnDamagedStreamsCutAnywher
         deliveredTotal += actual.size();
     }
     EXPECT_GE(deliveredTotal, 100'000u);
+}
+
+// Keeps what the view would draw, and how: frame application hands raw samples over one
+// batch per frame.
+class BatchRecordingDisplay final : public SensorDisplay {
+public:
+    void AddSample(std::uint16_t) override { ++singles; }
+    void AddSamples(std::span<const std::uint8_t> samples) override {
+        ++batches;
+        drawn.insert(drawn.end(), samples.begin(), samples.end());
+    }
+    void AddSensorRow(const SensorRecord&) override {}
+    void UpdateSensorRow(const SensorRecord&) override {}
+    void SelectSensor(const SensorRecord&) override {}
+
+    int singles = 0;
+    int batches = 0;
+    Bytes drawn;
+};
+
+TEST(ParserPropertyTest, AcquisitionKeepsTheReferenceHistoriesAndDrawsOneBatchPerFrame) {
+    DamagedStreamWriter writer(5);
+    Bytes stream;
+    while (writer.ValidFrames() < 20'000) writer.WriteSegment(stream);
+    ReferenceParser reference(ReferenceParser::kUnbounded);
+    reference.Append(stream.data(), stream.size());
+    const std::vector<ReceivedFrame> frames = reference.Parse();
+    ASSERT_FALSE(frames.empty());
+
+    // The ring never overflows here, so a frame lies in storage where it lay in the stream,
+    // modulo the storage size. Frames across the end must be among those checked.
+    int straddling = 0;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        straddling += reference.Starts()[i] % ReceiveRing::kSize + frames[i].samples.size() + 8 >
+                      ReceiveRing::kSize;
+    EXPECT_GE(straddling, 100);
+
+    ManualTickClock clock;
+    BatchRecordingDisplay display;
+    SensorAcquisition acquisition(clock, display);
+    for (std::size_t offset = 0; offset < stream.size();) {
+        const std::size_t batch =
+            std::min(std::size_t(writer.Uniform(1, 300)), stream.size() - offset);
+        ASSERT_LE(acquisition.Ring().Available() + batch, ReceiveRing::kSize - 1);
+        acquisition.Receive(stream.data() + offset, batch);
+        offset += batch;
+    }
+
+    // The first sensor heard is the one on display; its first frame reaches the view with
+    // its selection, the later ones as they arrive.
+    std::map<std::uint8_t, Bytes> histories;
+    Bytes drawn;
+    int shownFrames = 0;
+    for (const ReceivedFrame& frame : frames) {
+        Bytes& history = histories[frame.address];
+        history.insert(history.end(), frame.samples.begin(), frame.samples.end());
+        if (&frame == &frames.front() || frame.address != frames.front().address) continue;
+        drawn.insert(drawn.end(), frame.samples.begin(), frame.samples.end());
+        ++shownFrames;
+    }
+    EXPECT_EQ(display.singles, 0);
+    EXPECT_EQ(display.batches, shownFrames);
+    EXPECT_EQ(display.drawn, drawn);
+
+    const SensorTable& table = acquisition.Table();
+    ASSERT_EQ(table.Size(), histories.size());
+    std::array<std::uint16_t, SampleRing::kCapacity> held{};
+    for (const auto& [address, history] : histories) {
+        SCOPED_TRACE(int(address));
+        const SensorRecord* record = table.FindSensor(address);
+        ASSERT_NE(record, nullptr);
+        const std::size_t count = record->history->SnapshotHistory(held);
+        const std::size_t kept = std::min(history.size(), SampleRing::kMaxSamples);
+        ASSERT_EQ(count, kept);
+        EXPECT_TRUE(std::equal(history.end() - std::ptrdiff_t(kept), history.end(), held.begin()));
+    }
 }
 
 }  // namespace

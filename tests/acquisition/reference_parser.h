@@ -24,6 +24,8 @@ public:
     }
 
     std::size_t Unparsed() const { return m_bytes.size() - m_next; }
+    // Where in everything appended each frame delivered so far began.
+    const std::vector<std::size_t>& Starts() const { return m_starts; }
 
     // Every frame that can be completed from the bytes held so far.
     std::vector<ReceivedFrame> Parse() {
@@ -40,11 +42,13 @@ public:
                 m_next += 2;
                 continue;
             }
+            const std::size_t start = m_next;
             m_next += n + 8;
             unsigned sum = 0;
             for (std::size_t i = 0; i < n + 7; ++i) sum += p[i];
             if ((sum & 0xFFu) != p[n + 7]) continue;
             frames.push_back({p[2], p[3], p[4], Bytes(p + 7, p + 7 + n)});
+            m_starts.push_back(start);
         }
         return frames;
     }
@@ -53,6 +57,7 @@ private:
     std::size_t m_keep;
     std::vector<std::uint8_t> m_bytes;
     std::size_t m_next = 0;
+    std::vector<std::size_t> m_starts;
 };
 
 }  // namespace sphyra::test

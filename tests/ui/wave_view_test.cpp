@@ -4,11 +4,13 @@
 #include <QEvent>
 #include <QImage>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QRegion>
 #include <QScreen>
 #include <QTest>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/serial/event_wait.h"
+#include "ui/view/readout_cache.h"
 
 namespace sphyra {
 namespace {
@@ -266,6 +269,87 @@ TEST(WaveViewTest, ClearSamplesEmptiesWithoutRepainting) {
     for (int i = 0; i < CWaveView::kMaxSamples; ++i) {
         ASSERT_EQ(view->Sample(i), 0);
     }
+}
+
+QImage OnScreen(CWaveView& view) {
+    QScreen* screen = view.screen();
+    return screen->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(WaveViewTest, FrameBatchesRepaintOnceEachAndLeaveWhatAFullPaintShows) {
+    auto batched = ShowView(320, 300);
+    auto single = ShowView(320, 300);
+    std::vector<std::uint8_t> frame(80);
+    PaintRecorder recorder;
+    batched->installEventFilter(&recorder);
+    // Five frames of 80 samples cross the 320-sample view once; after each, what reached the
+    // screen must be what a full paint draws.
+    for (int f = 0; f < 5; ++f) {
+        for (std::size_t i = 0; i < frame.size(); ++i)
+            frame[i] = static_cast<std::uint8_t>((f * 80 + int(i)) % 60 < 5 ? 250 : 40 + f * 9);
+        for (const std::uint8_t value : frame) single->AddSample(value);
+        const int paintsBefore = recorder.paints;
+        batched->AddSamples(frame);
+        ASSERT_TRUE(RunUntil([&] { return recorder.paints > paintsBefore; }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(recorder.paints, paintsBefore + 1);
+        EXPECT_EQ(OnScreen(*batched), Grab(*batched)) << "after frame " << f;
+    }
+    batched->removeEventFilter(&recorder);
+    ASSERT_EQ(batched->Count(), single->Count());
+    for (int i = 0; i < CWaveView::kMaxSamples; ++i)
+        ASSERT_EQ(batched->Sample(i), single->Sample(i));
+}
+
+TEST(WaveViewTest, ReadoutIsTheTextDrawnInPlace) {
+    auto view = ShowView(300, 300);
+    // 7 is drawn twice, the second time from what the first left behind.
+    for (const int value : {7, 255, 65535, 7}) {
+        SCOPED_TRACE(value);
+        view->AddSample(static_cast<std::uint16_t>(value));
+        const QImage shown = Grab(*view);
+        QImage expected = shown;
+        QPainter painter(&expected);
+        painter.setFont(view->ReadoutFont());
+        painter.setPen(Qt::white);
+        painter.setBackgroundMode(Qt::OpaqueMode);
+        painter.setBackground(QColor(kBackground));
+        painter.drawText(kValueRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         QString::number(value));
+        painter.end();
+        EXPECT_EQ(shown, expected);
+        EXPECT_GT(CountWhite(shown, kValueRect), 5);
+    }
+}
+
+TEST(WaveViewTest, MinimisedViewRequestsNoRepaintAndIsRepaintedWholeWhenBack) {
+    auto view = ShowView(300, 300);
+    const std::vector<std::uint8_t> frame(80, 100);
+    view->showMinimized();
+    ASSERT_TRUE(RunUntil([&] { return view->isMinimized(); }));
+    PaintRecorder recorder;
+    view->installEventFilter(&recorder);
+    view->AddSamples(frame);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.paints, 0);
+
+    view->showNormal();
+    ASSERT_TRUE(RunUntil([&] { return !view->isMinimized(); }));
+    recorder.painted = QRegion();
+    view->AddSamples(frame);
+    ASSERT_TRUE(RunUntil([&] { return recorder.painted.contains(view->rect()); }));
+    view->removeEventFilter(&recorder);
+    EXPECT_EQ(view->Count(), 160);
+}
+
+TEST(ReadoutCacheTest, EveryRawValueIsDrawnOnceAndKept) {
+    ReadoutCache cache(QFont(), Qt::white, QColor(kBackground), kValueRect.size());
+    for (int round = 0; round < 2; ++round)
+        for (int value = 0; value < 256; ++value) cache.Image(std::uint16_t(value), 1.0);
+    const qint64 zero = cache.Image(0, 1.0).image.cacheKey();
+    for (int value = 255; value >= 0; --value) cache.Image(std::uint16_t(value), 1.0);
+    EXPECT_EQ(cache.Size(), 256);
+    EXPECT_EQ(cache.Image(0, 1.0).image.cacheKey(), zero);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "serial/port_settings_file.h"
+#include "ui/app/latency_probe.h"
 #include "ui/app/startup_probe.h"
 #include "ui/common/cjk_font.h"
 #include "ui/common/png_image.h"
@@ -230,6 +231,7 @@ int CSphyraApp::Run() {
     PortSettingsFile(m_options.settingsPath).RemoveStaleTemporaries();
 
     CSensorMonitorDlg window(m_options.settingsPath);
+    LatencyProbe::InstallIfRequested(window);
     if (m_options.demo) StartDemo(window);
     if (replay) StartReplay(window);
     if (!m_options.recordFolder.empty()) window.Recording().RecordFromOpen(m_options.recordFolder);

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <limits>
 
 #include "ui/common/cjk_font.h"
 
@@ -42,13 +43,46 @@ QFont MakeReadoutFont() {
 
 }  // namespace
 
-CWaveView::CWaveView(QWidget* parent) : QWidget(parent), m_readoutFont(MakeReadoutFont()) {
+CWaveView::CWaveView(QWidget* parent)
+    : QWidget(parent),
+      m_readoutFont(MakeReadoutFont()),
+      m_readout(m_readoutFont, kReadoutColor, kBackgroundColor, kValueRect.size()) {
     // paintEvent covers every exposed pixel itself.
     setAttribute(Qt::WA_OpaquePaintEvent);
     ClearSamples();
 }
 
 void CWaveView::AddSample(std::uint16_t value) {
+    const WaveGeometry::Span columns = Store(value);
+    update(kValueRect);
+    update(QRect(columns.first, 0, columns.last - columns.first + 1, height()));
+}
+
+void CWaveView::AddSamples(std::span<const std::uint8_t> values) {
+    if (values.empty()) return;
+    WaveGeometry::Span dirty{std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
+    for (const std::uint8_t value : values) {
+        const WaveGeometry::Span columns = Store(value);
+        dirty.first = std::min(dirty.first, columns.first);
+        dirty.last = std::max(dirty.last, columns.last);
+    }
+    // Nobody sees a minimised window; what it missed is painted whole once it is back.
+    if (window()->isMinimized()) {
+        m_missedRepaint = true;
+        return;
+    }
+    if (m_missedRepaint) {
+        m_missedRepaint = false;
+        update();
+        return;
+    }
+    // The strips of consecutive samples adjoin, so the span from the first to the last
+    // covers exactly their union; after a restart of the sweep Store asked for the whole view.
+    update(kValueRect);
+    update(QRect(dirty.first, 0, dirty.last - dirty.first + 1, height()));
+}
+
+WaveGeometry::Span CWaveView::Store(std::uint16_t value) {
     if (m_count >= m_capacity) {
         update();
         m_count = 0;
@@ -57,10 +91,7 @@ void CWaveView::AddSample(std::uint16_t value) {
     // A view narrower than one sample still holds the value it was given.
     m_samples[static_cast<std::size_t>(m_count)] = value;
     ++m_count;
-
-    update(kValueRect);
-    const WaveGeometry::Span columns = Geometry().DirtyColumns(m_count);
-    update(QRect(columns.first, 0, columns.last - columns.first + 1, height()));
+    return Geometry().DirtyColumns(m_count);
 }
 
 void CWaveView::SetSamples(const std::uint16_t* samples, int n) {
@@ -157,15 +188,21 @@ void CWaveView::PaintTrace(QPainter& painter, const WaveGeometry& geometry,
 }
 
 void CWaveView::PaintReadout(QPainter& painter) {
-    painter.save();
-    painter.setFont(m_readoutFont);
-    painter.setPen(m_silent ? kSilentColor : kReadoutColor);
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(kBackgroundColor);
     const std::uint16_t latest = m_samples[static_cast<std::size_t>(m_count - 1)];
-    painter.drawText(m_valueRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     QString::number(latest));
-    painter.restore();
+    if (m_silent) {
+        // A silent sensor's value is drawn once and stays: not worth a cache of its own.
+        painter.save();
+        painter.setFont(m_readoutFont);
+        painter.setPen(kSilentColor);
+        painter.setBackgroundMode(Qt::OpaqueMode);
+        painter.setBackground(kBackgroundColor);
+        painter.drawText(m_valueRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         QString::number(latest));
+        painter.restore();
+        return;
+    }
+    const ReadoutCache::Entry& readout = m_readout.Image(latest, devicePixelRatioF());
+    painter.drawImage(QPointF(m_valueRect.topLeft()) + readout.offset, readout.image);
 }
 
 }  // namespace sphyra

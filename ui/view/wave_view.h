@@ -6,9 +6,11 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "ui/view/beat_marks.h"
+#include "ui/view/readout_cache.h"
 #include "ui/view/wave_geometry.h"
 
 class QPainter;
@@ -29,6 +31,10 @@ public:
     // Appends one sample and repaints only the read-out and a narrow strip around it,
     // or the whole view when the sweep starts over.
     void AddSample(std::uint16_t value);
+    // The same as AddSample for each value in turn, with one repaint request for them all.
+    // While the window is minimised nothing is requested; the next batch after it is restored
+    // repaints the whole view.
+    void AddSamples(std::span<const std::uint8_t> values);
 
     // Replaces the contents with the first samples of `samples`; when there are more
     // than fit, the oldest ones are kept.
@@ -53,6 +59,7 @@ public:
     QRect ValueRect() const { return m_valueRect; }
     // Trace segments drawn by the most recent paint, to show a partial repaint stays cheap.
     int SegmentsInLastPaint() const { return m_segmentsInLastPaint; }
+    const QFont& ReadoutFont() const { return m_readoutFont; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +70,9 @@ private:
     void PaintTrace(QPainter& painter, const WaveGeometry& geometry,
                     const std::vector<WaveGeometry::Area>& areas);
     void PaintReadout(QPainter& painter);
+    // Stores one value, restarting the sweep when the view is full; returns the columns the
+    // value dirtied.
+    WaveGeometry::Span Store(std::uint16_t value);
 
     float m_xScale = 1.0F;
     float m_yScale = 1.0F;
@@ -73,8 +83,10 @@ private:
     BeatMarks m_beats;
 
     QFont m_readoutFont;
+    ReadoutCache m_readout;
     int m_segmentsInLastPaint = 0;
     bool m_silent = false;
+    bool m_missedRepaint = false;
 };
 
 }  // namespace sphyra

@@ -161,6 +161,10 @@ void CSensorMonitorDlg::AddSample(std::uint16_t value) {
     m_view->AddSample(value);
 }
 
+void CSensorMonitorDlg::AddSamples(std::span<const std::uint8_t> samples) {
+    m_view->AddSamples(samples);
+}
+
 void CSensorMonitorDlg::AddSensorRow(const SensorRecord& record) {
     m_sensorList->AddSensorRow(record);
 }

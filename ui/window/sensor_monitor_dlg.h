@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 
 #include "acquisition/sensor_acquisition.h"
 #include "acquisition/sensor_display.h"
@@ -44,6 +45,7 @@ public:
 
     // What frame application shows.
     void AddSample(std::uint16_t value) override;
+    void AddSamples(std::span<const std::uint8_t> samples) override;
     void AddSensorRow(const SensorRecord& record) override;
     void UpdateSensorRow(const SensorRecord& record) override;
     void SelectSensor(const SensorRecord& record) override;

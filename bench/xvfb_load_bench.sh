@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# What the program costs on a real X server, beside the cost of merely reading the same link.
+#
+#   bench/xvfb_load_bench.sh [--build DIR] [--against DIR] [--runs N] [--seconds S]
+#                            [--display :N] [--soak MINUTES --rss-log FILE]
+#
+# Starts Xvfb and openbox on the display, then, for each run and each build (--build, and
+# --against when given, alternating so both see the same load), measures over S seconds:
+#   floor    `cat` reading the pseudo-terminal fed 16 sensors x 50 frames/s x 80 samples
+#   shown    the program with the port open on that feed: its CPU, the X server's, its RSS
+#   minimised, and 1 sensor shown (per extra sensor = (shown - 1 sensor) / 15)
+#   idle     port closed, and port open on a pseudo-terminal that sends nothing
+#   latency  byte written into the pseudo-terminal -> image handed to the X server
+#            (the program's SPHYRA_LATENCY_LOG probe against the feeder's write log)
+# and prints every run, then min and median over the runs. CPU is in % of one core.
+# With --soak, instead runs the program shown at full load for MINUTES and appends its RSS to
+# FILE every 10 minutes.
+#
+# DIR is a build directory holding ui/sphyra and bench/live_feed_bench (a Release build,
+# e.g. cmake -B build-release -DCMAKE_BUILD_TYPE=Release). Needs Xvfb, openbox, xdotool.
+set -euo pipefail
+
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$repo/build-release"
+against=""
+runs=3
+seconds=20
+display=":16"
+soak=0
+rsslog=""
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+        --build) build="$2"; shift 2 ;;
+        --against) against="$2"; shift 2 ;;
+        --runs) runs="$2"; shift 2 ;;
+        --seconds) seconds="$2"; shift 2 ;;
+        --display) display="$2"; shift 2 ;;
+        --soak) soak="$2"; shift 2 ;;
+        --rss-log) rsslog="$2"; shift 2 ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+done
+feeder="$build/bench/live_feed_bench"
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY="$display"
+export QT_QPA_PLATFORM=xcb
+
+lock="/tmp/.X${display#:}-lock"
+if [[ -e "$lock" ]] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; then
+    # A server already runs there (a soak, say): measure on it and leave it running.
+    xvfb=$(tr -d ' ' <"$lock")
+    echo "using the X server already on $display (pid $xvfb)" >&2
+else
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    pids+=("$xvfb")
+    sleep 1
+    openbox >/dev/null 2>&1 &
+    pids+=("$!")
+    sleep 1
+fi
+hz=$(getconf CLK_TCK)
+
+# utime + stime of a process, in clock ticks.
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+now() { date +%s.%N; }
+# Waits until the feeder has printed its pseudo-terminal's path into $1.
+pty_of() { for _ in $(seq 100); do [[ -s "$1" ]] && { head -1 "$1"; return; }; sleep 0.05; done; }
+
+# Measures the CPU share of the given pids over $seconds: prints one share per pid.
+measure() {
+    local -a before=()
+    local pid
+    for pid in "$@"; do before+=("$(ticks "$pid")"); done
+    local t0; t0=$(now)
+    sleep "$seconds"
+    local t1; t1=$(now)
+    local i=0
+    for pid in "$@"; do
+        awk -v a="${before[$i]}" -v b="$(ticks "$pid")" -v t0="$t0" -v t1="$t1" -v hz="$hz" \
+            'BEGIN { printf "%.2f ", 100 * (b - a) / hz / (t1 - t0) }'
+        i=$((i + 1))
+    done
+}
+
+# Starts the feeder for $1 sensors, holding its first write until go() (so the program counts
+# every frame); sets feed_pid and pty. $2: its write log.
+start_feed() {
+    local log_args=()
+    [[ -n "${2:-}" ]] && log_args=(--write-log "$2")
+    rm -f "$work/go"
+    "$feeder" --mode feed --sensors "$1" --fps 50 --samples 80 --wait-for "$work/go" \
+        --seconds $((seconds * 3 + 30 + soak * 60)) "${log_args[@]}" >"$work/feed.out" &
+    feed_pid=$!
+    pids+=("$feed_pid")
+    pty=$(pty_of "$work/feed.out")
+}
+go() { touch "$work/go"; sleep 2; }
+stop() { kill "$@" 2>/dev/null || true; wait "$@" 2>/dev/null || true; }
+
+# Starts the program of build $1 on device $2; sets app_pid and win once its window is mapped.
+start_app() {
+    local ini="$work/sphyra.ini"
+    printf '[Ports]\nCOM1=%s\n[Main]\nCommPort=1\nCommBaud=115200\n' "$2" >"$ini"
+    "$1/ui/sphyra" --settings "$ini" >/dev/null 2>&1 &
+    app_pid=$!
+    pids+=("$app_pid")
+    win=""
+    for _ in $(seq 100); do
+        win=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -1 || true)
+        [[ -n "$win" ]] && break
+        sleep 0.1
+    done
+    sleep 1
+}
+# Clicks the open button ("打开"), at its place in the window's fixed layout.
+open_port() {
+    xdotool mousemove --window "$win" 206 556 click 1
+    sleep 1
+}
+rss_mb() { awk '/VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
+
+# One run of every phase for build $1; prints "name value" lines.
+run_phases() {
+    local bin="$1"
+    start_feed 16
+    cat "$pty" >/dev/null &
+    local cat_pid=$!
+    pids+=("$cat_pid")
+    go
+    echo "floor_cat $(measure "$cat_pid")"
+    stop "$cat_pid" "$feed_pid"
+
+    start_feed 16
+    start_app "$bin" "$pty"
+    open_port
+    go
+    read -r app x <<<"$(measure "$app_pid" "$xvfb")"
+    echo "shown16_app $app"
+    echo "shown16_x $x"
+    echo "rss_mb $(rss_mb "$app_pid")"
+    xdotool windowminimize --sync "$win"
+    sleep 1
+    read -r app x <<<"$(measure "$app_pid" "$xvfb")"
+    echo "minimised16_app $app"
+    echo "minimised16_x $x"
+    stop "$app_pid" "$feed_pid"
+
+    start_feed 1
+    start_app "$bin" "$pty"
+    open_port
+    go
+    read -r app x <<<"$(measure "$app_pid" "$xvfb")"
+    echo "shown1_app $app"
+    stop "$app_pid" "$feed_pid"
+
+    start_app "$bin" /dev/null
+    echo "idle_closed_app $(measure "$app_pid")"
+    stop "$app_pid"
+    /usr/bin/python3 -c 'import os, pty, time
+m, s = pty.openpty(); print(os.ttyname(s), flush=True); time.sleep(100000)' >"$work/feed.out" &
+    local silent=$!
+    pids+=("$silent")
+    start_app "$bin" "$(pty_of "$work/feed.out")"
+    open_port
+    echo "idle_open_app $(measure "$app_pid")"
+    stop "$app_pid" "$silent"
+
+    start_feed 16 "$work/writes.log"
+    SPHYRA_LATENCY_LOG="$work/images.log" start_app "$bin" "$pty"
+    open_port
+    go
+    sleep "$seconds"
+    stop "$app_pid" "$feed_pid"
+    # Each write that carried a new frame of the shown sensor, against the first image
+    # that showed that many frames.
+    # Writes: time, then frames so far per sensor (address a in column a + 1). Images: time,
+    # address on display, its frames so far.
+    awk 'NR == FNR { for (c = 2; c <= NF; ++c) if (!((c, $c) in at)) at[c, $c] = $1; next }
+         { c = $2 + 1; for (f = done + 1; f <= $3; ++f) if ((c, f) in at) print ($1 - at[c, f]) / 1e6
+           if ($3 > done) done = $3 }' \
+        "$work/writes.log" "$work/images.log" | sort -n >"$work/lat.txt"
+    awk '{ v[NR] = $1 } END { if (NR == 0) { print "latency_p50_ms n/a"; print "latency_p99_ms n/a"; exit }
+         i = int(0.5 * NR); if (i < 1) i = 1; print "latency_p50_ms", v[i]
+         j = int(0.99 * NR); if (j < 1) j = 1; print "latency_p99_ms", v[j] }' "$work/lat.txt"
+}
+
+if [[ "$soak" -gt 0 ]]; then
+    start_feed 16
+    start_app "$build" "$pty"
+    open_port
+    go
+    echo "soak: 16 x 50 x 80 for $soak min, RSS every 10 min" >>"$rsslog"
+    for ((m = 0; m <= soak; m += 10)); do
+        echo "$(date +%H:%M) minute $m rss_mb $(rss_mb "$app_pid")" >>"$rsslog"
+        [[ $m -lt $soak ]] && sleep 600
+    done
+    exit 0
+fi
+
+labels=(after)
+builds=("$build")
+if [[ -n "$against" ]]; then labels=(before after); builds=("$against" "$build"); fi
+results="$work/results"
+: >"$results"
+for ((r = 1; r <= runs; ++r)); do
+    for i in "${!builds[@]}"; do
+        run_phases "${builds[$i]}" | while read -r name value; do
+            echo "run $r ${labels[$i]} $name $value" | tee -a "$results"
+        done
+    done
+done
+echo "== min / median over $runs runs (CPU in % of one core; load: $(cut -d' ' -f1-3 /proc/loadavg))"
+for label in "${labels[@]}"; do
+    awk -v l="$label" '$3 == l { print $4 }' "$results" | sort -u | while read -r name; do
+        awk -v l="$label" -v n="$name" '$3 == l && $4 == n { print $5 }' "$results" | sort -g |
+            awk -v l="$label" -v n="$name" '{ v[NR] = $1 }
+                END { printf "%-7s %-18s min %8s  median %8s\n", l, n, v[1], v[int((NR + 1) / 2)] }'
+    done
+done
