@@ -146,7 +146,7 @@ TEST_F(SensorListTest, AFrameThatChangesNothingATileShowsLeavesTheTileAlone) {
 
     // A new battery level is something the tile shows.
     Hear(8, 69);
-    EXPECT_EQ(Text(1), QStringLiteral("传感器_8\n[69%]"));
+    EXPECT_EQ(Text(1), QStringLiteral("传感器_8\n[69%] --"));
     EXPECT_EQ(m_sensors->RelabelCount(), relabels + 1);
     EXPECT_GT(rowChanges, 0);
 }

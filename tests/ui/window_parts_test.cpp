@@ -175,7 +175,7 @@ TEST(InterfaceLanguageTest, QtsButtonsReadChineseAndEnglishTranslatesTheWindow) 
     EXPECT_EQ(window.Controls().openClose->text(), QStringLiteral("Open"));
     const std::vector<std::uint8_t> frame = EncodeFrame(5, 3, 90, std::vector<std::uint8_t>{1, 2});
     window.Acquisition().Receive(frame.data(), frame.size());
-    EXPECT_EQ(window.Controls().list->item(0)->text(), QStringLiteral("Sensor 5\n[90%]"));
+    EXPECT_EQ(window.Controls().list->item(0)->text(), QStringLiteral("Sensor 5\n[90%] --"));
     EXPECT_EQ(window.Controls().waveGroup->title(), QStringLiteral("Waveform [sensor 5]"));
     // The port layer's fixed notices are translated line by line; the rest stays as it came.
     EXPECT_EQ(MessageBoxes::Translate("/dev/ttyS9: 拒绝访问\n通信端口打开失败!"),

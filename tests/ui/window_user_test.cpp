@@ -166,7 +166,7 @@ TEST_F(WindowUserTest, TheTimerMarksASilentSensorOnceAndItsNextFrameRestoresIt) 
     const int before = sensors.RelabelCount();
     m_window->OnTimer();
     EXPECT_EQ(sensors.RelabelCount(), before);
-    EXPECT_EQ(row(0), QStringLiteral("传感器_5\n[90%]"));
+    EXPECT_EQ(row(0), QStringLiteral("传感器_5\n[90%] --"));
 
     m_clock.Advance(1);
     m_window->OnTimer();
@@ -180,7 +180,7 @@ TEST_F(WindowUserTest, TheTimerMarksASilentSensorOnceAndItsNextFrameRestoresIt) 
     EXPECT_TRUE(m_window->WaveView()->IsSilent());
 
     Hear(5, 90);
-    EXPECT_EQ(row(0), QStringLiteral("传感器_5\n[90%]"));
+    EXPECT_EQ(row(0), QStringLiteral("传感器_5\n[90%] --"));
     EXPECT_EQ(row(1), QStringLiteral("传感器_8\n[--]"));
     EXPECT_EQ(c.waveGroup->title(), QStringLiteral("采样波形[传感器_5]"));
     EXPECT_EQ(c.battery->text(), QStringLiteral("90%"));
