@@ -1,12 +1,12 @@
 #include "recording/capture_writer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <thread>
 
 #include <stdlib.h>
@@ -83,8 +83,8 @@ TEST(CaptureWriter, WritesTheDocumentedLayoutAndNamesFilesByStartTime) {
     CaptureWriter second;
     ASSERT_TRUE(second.Open(folder, Header(), &error)) << error;
     second.Close();
-    EXPECT_TRUE(std::regex_match(writer.Path().filename().string(),
-                                 std::regex(R"(sphyra_\d{8}_\d{6}\.sphc)")));
+    EXPECT_THAT(writer.Path().filename().string(),
+                ::testing::MatchesRegex(R"(sphyra_[0-9]{8}_[0-9]{6}\.sphc)"));
     EXPECT_EQ(second.Path().filename().string(), writer.Path().stem().string() + "_2" + ".sphc");
 
     const auto got = DecodeCapture(writer.Path());
