@@ -42,14 +42,15 @@ void FrameApplier::ApplyFrame(std::uint8_t address, std::uint8_t gain, std::uint
             history.PushSample(value);
             if (displayed) m_display.AddSample(value);
         }
-        pulseChanged = FeedSensorPulse(*record, now, filtered.data(), sampleCount);
+        if (m_pulseAnalysis)
+            pulseChanged = FeedSensorPulse(*record, now, filtered.data(), sampleCount);
     } else {
         history.PushSamples({samples, sampleCount});
         if (displayed) m_display.AddSamples({samples, sampleCount});
-        pulseChanged = FeedSensorPulse(*record, now, samples, sampleCount);
+        if (m_pulseAnalysis) pulseChanged = FeedSensorPulse(*record, now, samples, sampleCount);
     }
     if (pulseChanged) changed = true;
-    if (displayed) {
+    if (displayed && m_pulseAnalysis) {
         const analysis::PulseAnalyzer& pulse = *record->pulse;
         for (const analysis::Beat& beat : pulse.NewBeats())
             m_display.MarkBeat(

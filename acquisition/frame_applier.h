@@ -36,6 +36,10 @@ public:
     void SetSoftFilterEnabled(bool enabled) { m_softFilterEnabled = enabled; }
     void SetFilter(SampleFilterFn filter) { m_filter = filter; }
     SampleFilterFn Filter() const { return m_filter; }
+    // Every sensor's pulse is analysed as its frames are applied; a tool that only needs the
+    // frames (a throughput benchmark, a byte-exact check) may switch that off.
+    void SetPulseAnalysis(bool enabled) { m_pulseAnalysis = enabled; }
+    bool PulseAnalysis() const { return m_pulseAnalysis; }
 
 private:
     SensorTable& m_table;
@@ -44,6 +48,7 @@ private:
     std::optional<std::uint8_t> m_selected;
     bool m_softFilterEnabled = false;
     SampleFilterFn m_filter = nullptr;
+    bool m_pulseAnalysis = true;
 };
 
 }  // namespace sphyra

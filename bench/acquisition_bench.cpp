@@ -46,10 +46,13 @@ Bytes MakeStream(double garbageShare) {
     return stream;
 }
 
-void FeedStream(benchmark::State& state, const Bytes& stream) {
+// The parser and frame application alone, or (`pulse`) with every sensor's pulse analysed
+// as the live program does.
+void FeedStream(benchmark::State& state, const Bytes& stream, bool pulse = false) {
     ManualTickClock clock;
     NullDisplay display;
     SensorAcquisition acquisition(clock, display);
+    acquisition.Applier().SetPulseAnalysis(pulse);
     for (auto _ : state) {
         for (std::size_t offset = 0; offset < stream.size(); offset += kBatchBytes) {
             const std::size_t n = std::min(kBatchBytes, stream.size() - offset);
@@ -73,6 +76,12 @@ void BM_AcquireStreamWithTenPercentGarbage(benchmark::State& state) {
     FeedStream(state, stream);
 }
 BENCHMARK(BM_AcquireStreamWithTenPercentGarbage)->Unit(benchmark::kMillisecond);
+
+void BM_AcquireCleanStreamWithPulseAnalysis(benchmark::State& state) {
+    static const Bytes stream = MakeStream(0.0);
+    FeedStream(state, stream, true);
+}
+BENCHMARK(BM_AcquireCleanStreamWithPulseAnalysis)->Unit(benchmark::kMillisecond);
 
 // What moving the bytes costs at all, for scale.
 void BM_Memcpy64MiB(benchmark::State& state) {
