@@ -3,6 +3,8 @@
 #include <edflib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 namespace sphyra {
@@ -40,10 +42,16 @@ bool EdfWriter::Open(const std::filesystem::path& path, const ExportLayout& layo
         error = "too many sensors for one EDF file";
         return false;
     }
+    // Like the CSV folder, a folder named for the file is made when missing.
+    std::error_code ec;
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+    errno = 0;
     m_handle = edfopen_file_writeonly(path.string().c_str(), EDFLIB_FILETYPE_EDFPLUS, signals);
     if (m_handle < 0) {
-        error =
-            "cannot create " + path.string() + " (EDFlib error " + std::to_string(m_handle) + ")";
+        const int cause = errno;
+        error = "cannot create " + path.string() +
+                (cause != 0 ? ": " + std::string(std::strerror(cause))
+                            : " (EDFlib error " + std::to_string(m_handle) + ")");
         m_handle = -1;
         return false;
     }

@@ -241,7 +241,7 @@ TEST_F(CaptureExportTest, ACutCaptureExportsUpToItsLastWholeChunk) {
     std::filesystem::resize_file(m_capture.path, size / 2 + 7);
     ExportRequest request;
     request.capture = m_capture.path;
-    request.edf = m_dir / "cut.edf";
+    request.edf = m_dir / "not_yet" / "cut.edf";  // the folder is made on the way
     const ExportResult result = ExportCapture(request);
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_NE(result.stopText.find("cut off"), std::string::npos) << result.stopText;
