@@ -165,6 +165,56 @@
     </message>
 </context>
 <context>
+    <name>sphyra::PulseRateReadout</name>
+    <message>
+        <source>心率</source>
+        <translation>Pulse</translation>
+    </message>
+</context>
+<context>
+    <name>sphyra::RecordingPanel</name>
+    <message>
+        <source>选择录制文件夹</source>
+        <translation>Choose the recording folder</translation>
+    </message>
+    <message>
+        <source>录制</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Marker</translation>
+    </message>
+    <message>
+        <source>加一个编号标记 (F9)</source>
+        <translation>Add a numbered marker (F9)</translation>
+    </message>
+    <message>
+        <source>选择录制文件夹…</source>
+        <translation>Choose the recording folder…</translation>
+    </message>
+    <message>
+        <source>录制中 %1  %2 MB</source>
+        <translation>Recording %1  %2 MB</translation>
+    </message>
+    <message>
+        <source>  标记 %1</source>
+        <translation>  marker %1</translation>
+    </message>
+    <message>
+        <source>打开端口后开始录制</source>
+        <translation>Recording starts when the port opens</translation>
+    </message>
+    <message>
+        <source>录制已停止</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>已保存 </source>
+        <translation>Saved </translation>
+    </message>
+</context>
+<context>
     <name>sphyra::SensorList</name>
     <message>
         <source>采样波形[传感器_%1][不在线]</source>
@@ -173,13 +223,6 @@
     <message>
         <source>采样波形[传感器_%1]</source>
         <translation>Waveform [sensor %1]</translation>
-    </message>
-</context>
-<context>
-    <name>sphyra::PulseRateReadout</name>
-    <message>
-        <source>心率</source>
-        <translation>Pulse</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "ui/window/recording_panel.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "ui/window/message_boxes.h"
 
 namespace sphyra {
+
 namespace {
 
 // The bottom row between the logo and "退 出", in dialog units. The strip's own
@@ -28,7 +30,8 @@ std::optional<std::filesystem::path> AskForFolder(QWidget* parent,
     std::error_code ec;
     std::filesystem::create_directories(suggested, ec);  // so the dialog can open there
     const QString chosen = QFileDialog::getExistingDirectory(
-        parent, QStringLiteral("选择录制文件夹"), QString::fromStdString(suggested.string()));
+        parent, QCoreApplication::translate("sphyra::RecordingPanel", "选择录制文件夹"),
+        QString::fromStdString(suggested.string()));
     if (chosen.isEmpty()) return std::nullopt;
     return std::filesystem::path(chosen.toStdString());
 }
@@ -71,19 +74,23 @@ void RecordingPanel::BuildControls() {
         widget->setGeometry(
             units.Rect(kStripX + x, kStripY + y, width, height).translated(-area.topLeft()));
     };
-    m_record = new QPushButton(QStringLiteral("录制"), strip);
+    m_record =
+        new QPushButton(QCoreApplication::translate("sphyra::RecordingPanel", "录制"), strip);
     m_record->setCheckable(true);
     place(m_record, 0, 2, kButtonWidth, kButtonHeight);
-    m_marker = new QPushButton(QStringLiteral("标记"), strip);
+    m_marker =
+        new QPushButton(QCoreApplication::translate("sphyra::RecordingPanel", "标记"), strip);
     m_marker->setEnabled(false);
-    m_marker->setToolTip(QStringLiteral("加一个编号标记 (F9)"));
+    m_marker->setToolTip(
+        QCoreApplication::translate("sphyra::RecordingPanel", "加一个编号标记 (F9)"));
     place(m_marker, kButtonWidth + kButtonGap, 2, kButtonWidth, kButtonHeight);
     m_status = new QLabel(strip);
     const int statusX = 2 * (kButtonWidth + kButtonGap);
     place(m_status, statusX, 6, kStripWidth - statusX, kStatusHeight);
     strip->show();
 
-    auto* chooseFolder = new QAction(QStringLiteral("选择录制文件夹…"), m_record);
+    auto* chooseFolder = new QAction(
+        QCoreApplication::translate("sphyra::RecordingPanel", "选择录制文件夹…"), m_record);
     m_record->addAction(chooseFolder);
     m_record->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(chooseFolder, &QAction::triggered, this, &RecordingPanel::ChooseFolder);
@@ -161,17 +168,20 @@ void RecordingPanel::Refresh() {
                                                : m_dialog->palette().color(QPalette::WindowText));
     m_status->setPalette(palette);
     if (recording) {
-        QString text = QStringLiteral("录制中 %1  %2 MB")
+        QString text = QCoreApplication::translate("sphyra::RecordingPanel", "录制中 %1  %2 MB")
                            .arg(ClockText(m_recorder.ElapsedUs()))
                            .arg(static_cast<double>(m_recorder.Bytes()) / 1e6, 0, 'f', 1);
-        if (m_recorder.Markers() > 0) text += QStringLiteral("  标记 %1").arg(m_recorder.Markers());
+        if (m_recorder.Markers() > 0)
+            text += QCoreApplication::translate("sphyra::RecordingPanel", "  标记 %1")
+                        .arg(m_recorder.Markers());
         m_status->setText(text);
     } else if (waiting) {
-        m_status->setText(QStringLiteral("打开端口后开始录制"));
+        m_status->setText(
+            QCoreApplication::translate("sphyra::RecordingPanel", "打开端口后开始录制"));
     } else if (error) {
-        m_status->setText(QStringLiteral("录制已停止"));
+        m_status->setText(QCoreApplication::translate("sphyra::RecordingPanel", "录制已停止"));
     } else if (m_recorder.FilesBegun() > 0) {
-        m_status->setText(QStringLiteral("已保存 ") +
+        m_status->setText(QCoreApplication::translate("sphyra::RecordingPanel", "已保存 ") +
                           QString::fromStdString(m_recorder.CurrentFile().filename().string()));
     }
     if (error) Report(*error);
