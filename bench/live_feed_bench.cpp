@@ -37,6 +37,7 @@
 #include "acquisition/sensor_acquisition.h"
 #include "acquisition/tick_clock.h"
 #include "bench/null_display.h"
+#include "bench/paced_feed.h"
 #include "serial/cmscomm.h"
 #include "serial/port_map.h"
 #include "serial/port_settings_file.h"
@@ -67,13 +68,6 @@ struct SentRecord {
     std::deque<std::uint8_t> tail;
 };
 
-double ThreadCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 Options ParseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -103,22 +97,8 @@ void RunSimulator(SensorSimulator& sim, PtyEndpoint& pty, double seconds,
             if (record.tail.size() > SampleRing::kMaxSamples) record.tail.pop_front();
         }
     });
-    const auto start = std::chrono::steady_clock::now();
-    const auto totalMs = static_cast<std::uint64_t>(seconds * 1000);
-    std::vector<std::uint8_t> bytes;
-    for (std::uint64_t ms = 20; ms <= totalMs; ms += 20) {
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(ms));
-        bytes.clear();
-        sim.ProduceInto(ms, bytes);
-        pty.Write(bytes);
-    }
+    bench::PlayPaced(sim, pty, seconds, [](std::int64_t) {});
     while (!pty.Flush()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-std::int64_t MonotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 // Plays the sensors into a fresh pseudo-terminal for `seconds`, in the same 20 ms steps as
@@ -142,21 +122,13 @@ int RunFeed(const Options& options) {
     });
     while (!options.waitFor.empty() && !std::filesystem::exists(options.waitFor))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const auto start = std::chrono::steady_clock::now();
-    const auto totalMs = static_cast<std::uint64_t>(options.seconds * 1000);
-    std::vector<std::uint8_t> bytes;
-    for (std::uint64_t ms = 20; ms <= totalMs; ms += 20) {
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(ms));
-        bytes.clear();
-        sim.ProduceInto(ms, bytes);
-        const std::int64_t writtenAt = MonotonicNs();
-        pty->Write(bytes);
-        if (log == nullptr) continue;
-        std::fprintf(log, "%lld", static_cast<long long>(writtenAt));
+    bench::PlayPaced(sim, *pty, options.seconds, [&](std::int64_t writtenAtNs) {
+        if (log == nullptr) return;
+        std::fprintf(log, "%lld", static_cast<long long>(writtenAtNs));
         for (const std::uint64_t count : frames)
             std::fprintf(log, " %llu", static_cast<unsigned long long>(count));
         std::fprintf(log, "\n");
-    }
+    });
     if (log != nullptr) std::fclose(log);
     return 0;
 }
@@ -220,7 +192,7 @@ int main(int argc, char** argv) {
     std::vector<SentRecord> sent(addresses.size());
     std::mutex sentMutex;
     std::atomic<bool> simDone = false;
-    const double cpuStart = ThreadCpuSeconds();
+    const double cpuStart = bench::CpuSeconds(RUSAGE_THREAD);
     QElapsedTimer wall;
     wall.start();
     std::thread simThread([&] {
@@ -252,7 +224,7 @@ int main(int argc, char** argv) {
     });
     check.start(100);
     app.exec();
-    const double cpu = ThreadCpuSeconds() - cpuStart;
+    const double cpu = bench::CpuSeconds(RUSAGE_THREAD) - cpuStart;
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
     simThread.join();
 

@@ -25,6 +25,7 @@
 #include "acquisition/sensor_acquisition.h"
 #include "acquisition/tick_clock.h"
 #include "bench/null_display.h"
+#include "bench/paced_feed.h"
 #include "recording/capture_clock.h"
 #include "recording/capture_recorder.h"
 #include "serial/cmscomm.h"
@@ -45,13 +46,6 @@ struct Options {
     double fps = 50;
     int samples = 80;
 };
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct RunResult {
     double corePercent = 0;
@@ -94,25 +88,17 @@ RunResult RunOnce(const Options& options, const std::filesystem::path& captureDi
     std::atomic<bool> simDone = false;
     std::atomic<std::uint64_t> framesSent = 0;
     double simCpu = 0;
-    const double cpuStart = CpuSeconds(RUSAGE_SELF);
+    const double cpuStart = bench::CpuSeconds(RUSAGE_SELF);
     QElapsedTimer wall;
     wall.start();
     std::thread simThread([&] {
-        const double simStart = CpuSeconds(RUSAGE_THREAD);
+        const double simStart = bench::CpuSeconds(RUSAGE_THREAD);
         sim.SetObserver([&](const SimEvent& event) {
             if (event.kind == SimEventKind::kFrame) ++framesSent;
         });
-        const auto start = std::chrono::steady_clock::now();
-        const auto totalMs = static_cast<std::uint64_t>(options.seconds * 1000);
-        std::vector<std::uint8_t> bytes;
-        for (std::uint64_t ms = 20; ms <= totalMs; ms += 20) {
-            std::this_thread::sleep_until(start + std::chrono::milliseconds(ms));
-            bytes.clear();
-            sim.ProduceInto(ms, bytes);
-            pty->Write(bytes);
-        }
+        bench::PlayPaced(sim, *pty, options.seconds, [](std::int64_t) {});
         while (!pty->Flush()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        simCpu = CpuSeconds(RUSAGE_THREAD) - simStart;
+        simCpu = bench::CpuSeconds(RUSAGE_THREAD) - simStart;
         simDone = true;
     });
     QElapsedTimer drain;
@@ -128,7 +114,7 @@ RunResult RunOnce(const Options& options, const std::filesystem::path& captureDi
     simThread.join();
     connection.ClosePort();
     recorder.Stop();  // the last sync is part of the cost
-    const double cpu = CpuSeconds(RUSAGE_SELF) - cpuStart - simCpu;
+    const double cpu = bench::CpuSeconds(RUSAGE_SELF) - cpuStart - simCpu;
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
     connection.SetReceiveTap(nullptr);
 
