@@ -192,6 +192,10 @@ void SensorList::RefreshRows() {
     const SensorTable& table = m_acquisition.Table();
     for (std::size_t i = 0; i < table.Size(); ++i) {
         const SensorRecord& record = table.At(i);
+        // Between frames only the passing of the silence mark changes a row (a new rate comes
+        // as a row update of its own), so rows on the right side of it are not labelled again.
+        const bool showsSilent = m_rowImages[record.address] == kSensorImageSilent;
+        if (SensorIsSilent(record, now) == showsSilent) continue;
         if (QListWidgetItem* item = m_rows[record.address]) ApplyLabel(item, record, now);
     }
     const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();
