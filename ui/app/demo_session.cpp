@@ -52,6 +52,14 @@ DemoSession::DemoSession(QObject* parent) : QObject(parent), m_simulator(DemoCon
 
 DemoSession::~DemoSession() = default;
 
+bool WriteComOneSettings(const std::filesystem::path& path, const std::string& device,
+                         std::uint32_t baud) {
+    PrivateProfile profile(path);
+    return profile.WriteProfileString("Main", "CommPort", "1") &&
+           profile.WriteProfileString("Main", "CommBaud", std::to_string(baud)) &&
+           profile.WriteProfileString("Ports", "COM1", device);
+}
+
 bool DemoSession::Prepare() {
     if (!m_dir.isValid()) {
         m_error =
@@ -62,11 +70,7 @@ bool DemoSession::Prepare() {
     if (!m_pty) return false;
     m_settingsPath =
         std::filesystem::path(m_dir.filePath(QStringLiteral("sphyra-demo.ini")).toStdString());
-    PrivateProfile profile(m_settingsPath);
-    const bool written = profile.WriteProfileString("Main", "CommPort", "1") &&
-                         profile.WriteProfileString("Main", "CommBaud", "115200") &&
-                         profile.WriteProfileString("Ports", "COM1", m_pty->Path());
-    if (!written) {
+    if (!WriteComOneSettings(m_settingsPath, m_pty->Path(), 115200)) {
         m_error = "cannot write the demo settings file " + m_settingsPath.string();
         return false;
     }

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,6 +14,11 @@
 #include "tools/sim/sensor_simulator.h"
 
 namespace sphyra {
+
+// Writes a settings file that maps COM1 to `device` at `baud`, so the window opens a session's
+// pseudo-terminal through its usual route.
+bool WriteComOneSettings(const std::filesystem::path& path, const std::string& device,
+                         std::uint32_t baud);
 
 // The built-in stand-in for real sensors: four simulated sensors with different
 // frame rates and battery levels, played in real time into a pseudo-terminal

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "serial/private_profile.h"
+#include "ui/app/demo_session.h"
 
 namespace sphyra {
 
@@ -32,13 +32,8 @@ bool ReplaySession::Prepare() {
     if (!m_pty) return false;
     m_settingsPath =
         std::filesystem::path(m_dir.filePath(QStringLiteral("sphyra-replay.ini")).toStdString());
-    PrivateProfile profile(m_settingsPath);
     const std::uint32_t baud = m_player.Reader().Info().baud;
-    const bool written =
-        profile.WriteProfileString("Main", "CommPort", "1") &&
-        profile.WriteProfileString("Main", "CommBaud", std::to_string(baud == 0 ? 115200 : baud)) &&
-        profile.WriteProfileString("Ports", "COM1", m_pty->Path());
-    if (!written) {
+    if (!WriteComOneSettings(m_settingsPath, m_pty->Path(), baud == 0 ? 115200 : baud)) {
         m_error = "cannot write the replay settings file " + m_settingsPath.string();
         return false;
     }
