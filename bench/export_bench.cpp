@@ -134,7 +134,11 @@ int main(int argc, char** argv) {
         });
         auto exportTo = [&](std::optional<fs::path> edfPath, std::optional<fs::path> csvDir,
                             bool beats) {
-            sphyra::ExportRequest request{capture, std::move(edfPath), std::move(csvDir), beats};
+            sphyra::ExportRequest request;
+            request.capture = capture;
+            request.edf = std::move(edfPath);
+            request.csvDir = std::move(csvDir);
+            request.beats = beats;
             if (!sphyra::ExportCapture(request).ok) std::exit(1);
         };
         Measure(edf, [&] { exportTo(dir / "out.edf", std::nullopt, true); });

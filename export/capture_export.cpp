@@ -1,5 +1,6 @@
 #include "export/capture_export.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -166,6 +167,20 @@ private:
     std::map<std::uint32_t, analysis::PulseState> m_states;
 };
 
+// Removes what a cancelled export wrote; a folder it made goes only if nothing else is in it.
+void RemoveOutputs(const ExportRequest& request, const ExportLayout& layout) {
+    std::error_code ec;
+    if (request.edf) std::filesystem::remove(*request.edf, ec);
+    if (!request.csvDir) return;
+    const std::filesystem::path& dir = *request.csvDir;
+    std::filesystem::remove(dir / "frames.csv", ec);
+    std::filesystem::remove(dir / "rates.csv", ec);
+    for (const TrackPlan& plan : layout.tracks) {
+        std::filesystem::remove(dir / ("sensor_" + std::to_string(plan.address) + ".csv"), ec);
+    }
+    std::filesystem::remove(dir, ec);
+}
+
 }  // namespace
 
 ExportResult ExportCapture(const ExportRequest& request) {
@@ -180,9 +195,20 @@ ExportResult ExportCapture(const ExportRequest& request) {
     PulseLog log;
     if (request.beats && !log.Open(result.error)) return result;
     SensorSurvey survey(request.beats ? &log : nullptr);
+    const std::uint64_t size = reader.FileSize();
+    auto progress = [&](std::uint64_t base) -> CaptureFeed::Progress {
+        if (!request.progress) return {};
+        return [&, base](std::uint64_t offset) {
+            return request.progress(base + std::min(offset, size), 2 * size);
+        };
+    };
     {
         CaptureFeed feed(survey);
-        feed.Play(reader);
+        if (!feed.Play(reader, progress(0))) {
+            result.cancelled = true;
+            result.error = "export cancelled";
+            return result;
+        }
     }
     result.stopText = reader.StopText();
     result.durationUs = survey.EndUs();
@@ -216,7 +242,14 @@ ExportResult ExportCapture(const ExportRequest& request) {
     }
     ExportPass pass(result.layout, sink, csv.get(), request.beats ? &log : nullptr);
     CaptureFeed feed(pass);
-    feed.Play(reader);
+    if (!feed.Play(reader, progress(size))) {
+        edf.reset();
+        csv.reset();
+        RemoveOutputs(request, result.layout);
+        result.cancelled = true;
+        result.error = "export cancelled";
+        return result;
+    }
     result.stats = feed.Stats();
     result.frames = pass.Frames();
     result.records = pass.Finish(survey.EndUs());

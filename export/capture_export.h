@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -16,10 +17,15 @@ struct ExportRequest {
     std::optional<std::filesystem::path> edf;     // EDF+ file to write
     std::optional<std::filesystem::path> csvDir;  // folder for the CSV files
     bool beats = true;  // run the pulse analysis (beats, rates.csv); it costs most of the time
+    // Called now and then, from the exporting thread, with the bytes of capture gone through out
+    // of `total` (both passes count, so `total` is twice the file's size). Returning false
+    // cancels: what the export wrote is removed and the result says `cancelled`.
+    std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
 };
 
 struct ExportResult {
     bool ok = false;
+    bool cancelled = false;
     std::string error;     // why it failed, when it did
     std::string stopText;  // where and why reading the capture stopped
     CaptureInfo info;

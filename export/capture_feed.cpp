@@ -17,9 +17,12 @@ std::string Text(std::span<const std::uint8_t> bytes) {
 CaptureFeed::CaptureFeed(FeedListener& listener)
     : m_listener(listener), m_acquisition(m_clock, *this) {}
 
-void CaptureFeed::Play(CaptureReader& reader) {
+bool CaptureFeed::Play(CaptureReader& reader, const Progress& progress) {
+    // Often enough for a progress bar and a prompt cancel, rare enough to cost nothing.
+    constexpr std::uint64_t kProgressEvery = 256;
     CaptureChunkView chunk;
     while (reader.Next(chunk)) {
+        if (progress && m_chunks % kProgressEvery == 0 && !progress(chunk.offset)) return false;
         ++m_chunks;
         m_timeUs = chunk.timeUs;
         m_clock.Set(chunk.tick);
@@ -36,6 +39,7 @@ void CaptureFeed::Play(CaptureReader& reader) {
         }
         m_listener.OnTime(m_timeUs, chunk.tick);
     }
+    return true;
 }
 
 void CaptureFeed::Receive(std::span<const std::uint8_t> bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -42,8 +43,13 @@ class CaptureFeed final : private FrameSink, private SensorDisplay {
 public:
     explicit CaptureFeed(FeedListener& listener);
 
-    // Plays every valid chunk of `reader` from where it stands to where it stops.
-    void Play(CaptureReader& reader);
+    // Called every few hundred chunks with the file offset reached; returning false stops the
+    // play there.
+    using Progress = std::function<bool(std::uint64_t offset)>;
+
+    // Plays every valid chunk of `reader` from where it stands to where it stops. False when
+    // `progress` asked to stop.
+    bool Play(CaptureReader& reader, const Progress& progress = {});
 
     const ParseStats& Stats() { return m_acquisition.Ring().Stats(); }
     std::uint64_t Chunks() const { return m_chunks; }

@@ -251,5 +251,28 @@ TEST_F(CaptureExportTest, ACutCaptureExportsUpToItsLastWholeChunk) {
     EXPECT_GT(result.frames, 0u);
 }
 
+// Cancelling in the second pass (the window does it when the user quits mid-export) leaves
+// nothing half-written behind: no EDF, no CSV, and no folder the export made.
+TEST_F(CaptureExportTest, ACancelledExportRemovesWhatItWrote) {
+    ExportRequest request;
+    request.capture = m_capture.path;
+    request.edf = m_dir / "out.edf";
+    request.csvDir = m_dir / "csv";
+    std::uint64_t last = 0;
+    std::uint64_t total = 0;
+    request.progress = [&](std::uint64_t done, std::uint64_t all) {
+        EXPECT_GE(done, last);
+        last = done;
+        total = all;
+        return 2 * done < all;  // stops once the second pass has begun
+    };
+    const ExportResult result = ExportCapture(request);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(total, 2 * std::filesystem::file_size(m_capture.path));
+    EXPECT_FALSE(std::filesystem::exists(*request.edf));
+    EXPECT_FALSE(std::filesystem::exists(*request.csvDir));
+}
+
 }  // namespace
 }  // namespace sphyra
