@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -72,6 +73,7 @@ protected:
 // numbered markers from the button and F9.
 TEST_F(RecordingPanelTest, RecordsFromTheOpeningWithMarkersIntoTheRememberedFolder) {
     test::ModalCatcher catcher;
+    PrivateProfile(m_settings).WriteProfileString("Recording", "ExportAtStop", "None");
     m_window->show();  // F9 is a shortcut of the active window
     QApplication::setActiveWindow(m_window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
@@ -183,6 +185,73 @@ TEST_F(RecordingPanelTest, AFolderThatCannotBeUsedIsReportedAndAskedForAgain) {
     EXPECT_EQ(m_asked, 1);
     EXPECT_TRUE(Panel().Recorder().IsRecording());
     EXPECT_EQ(Panel().Recorder().CurrentFile().parent_path(), m_folder);
+}
+
+// Two recordings stopped one after the other are both exported beside their
+// captures, one at a time, and the text follows the exports to the last one.
+TEST_F(RecordingPanelTest, FinishedRecordingsAreExportedBesideTheirCaptures) {
+    test::ModalCatcher catcher;
+    PrivateProfile(m_settings).WriteProfileString("Recording", "ExportAtStop", "EDF, CSV");
+    Open();
+    std::vector<std::uint8_t> sent;
+    std::vector<fs::path> captures;
+    for (int i = 0; i < 2; ++i) {
+        Panel().RecordButton()->click();
+        Feed(MakeFrame(5, 3, 90, std::vector<std::uint8_t>(40, 100)), sent);
+        Feed(MakeFrame(5, 3, 90, std::vector<std::uint8_t>(40, 120)), sent);
+        captures.push_back(Panel().Recorder().CurrentFile());
+        Panel().RecordButton()->click();
+    }
+    ASSERT_NE(captures[0], captures[1]);
+    const fs::path edf = captures[1].parent_path() / (captures[1].stem().string() + ".edf");
+    ASSERT_TRUE(RunUntil([&] {
+        return Panel().Status()->text() == QStringLiteral("已导出 ") + edf.filename().c_str();
+    })) << Panel().Status()->text().toStdString();
+    EXPECT_TRUE(Panel().Status()->toolTip().contains(QString::fromStdString(edf.string())));
+    for (const fs::path& capture : captures) {
+        const fs::path name = capture.parent_path() / capture.stem();
+        EXPECT_GT(fs::file_size(name.string() + ".edf"), 256U) << name;
+        EXPECT_TRUE(fs::exists(fs::path(name.string() + "-csv") / "sensor_5.csv")) << name;
+    }
+    EXPECT_TRUE(catcher.Boxes().empty());
+}
+
+// Quitting while an export writes its EDF file cancels it at once: the window
+// goes, no partial EDF is left, the capture is, and stderr says how to redo it.
+TEST_F(RecordingPanelTest, QuittingCancelsARunningExportAndLeavesNoPartialFile) {
+    std::atomic<bool> holding{false};
+    // The real export, held at its first progress call once the EDF file exists
+    // until the window cancels it.
+    Panel().SetExporter([&](const ExportRequest& request) {
+        ExportRequest held = request;
+        held.progress = [&](std::uint64_t done, std::uint64_t total) {
+            if (!request.progress(done, total)) return false;
+            if (!request.edf || !fs::exists(*request.edf)) return true;
+            holding = true;
+            while (request.progress(done, total)) std::this_thread::yield();
+            return false;
+        };
+        return ExportCapture(held);
+    });
+    Open();
+    Panel().RecordButton()->click();
+    std::vector<std::uint8_t> sent;
+    Feed(MakeFrame(5, 3, 90, std::vector<std::uint8_t>(40, 100)), sent);
+    const fs::path capture = Panel().Recorder().CurrentFile();
+    const fs::path edf = capture.parent_path() / (capture.stem().string() + ".edf");
+    Panel().RecordButton()->click();
+    ASSERT_TRUE(RunUntil([&] { return holding.load(); }));
+    EXPECT_TRUE(Panel().Status()->text().startsWith(QStringLiteral("导出中 ")));
+
+    ::testing::internal::CaptureStderr();
+    m_window->OnExit();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(m_window->isHidden());
+    EXPECT_FALSE(fs::exists(edf));
+    EXPECT_TRUE(fs::exists(capture));
+    EXPECT_NE(said.find("sphyra-export " + capture.string() + " --edf " + edf.string()),
+              std::string::npos)
+        << said;
 }
 
 }  // namespace

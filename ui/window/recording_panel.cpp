@@ -9,7 +9,9 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QWidget>
+#include <cstdio>
 #include <system_error>
+#include <utility>
 
 #include "recording/capture_folder.h"
 #include "serial/private_profile.h"
@@ -44,6 +46,14 @@ QString ClockText(std::int64_t us) {
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString Tr(const char* text) {
+    return QCoreApplication::translate("sphyra::RecordingPanel", text);
+}
+
+QString Native(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
 }  // namespace
 
 RecordingPanel::RecordingPanel(QWidget* dialog, SerialConnection& connection,
@@ -58,6 +68,9 @@ RecordingPanel::RecordingPanel(QWidget* dialog, SerialConnection& connection,
     m_connection.SetReceiveTap(this);
     connect(&m_refresh, &QTimer::timeout, this, &RecordingPanel::Refresh);
     m_refresh.start(kRefreshMs);
+    connect(&m_exports, &ExportQueue::Started, this, &RecordingPanel::OnExportStarted);
+    connect(&m_exports, &ExportQueue::Progressed, this, &RecordingPanel::OnExportProgress);
+    connect(&m_exports, &ExportQueue::Finished, this, &RecordingPanel::OnExportFinished);
 }
 
 RecordingPanel::~RecordingPanel() {
@@ -149,11 +162,26 @@ std::uint32_t RecordingPanel::DropMarker() {
 void RecordingPanel::Stop() {
     m_recorder.Stop();
     m_refresh.stop();
+    // Quitting must not wait for an export: it is cancelled, and the capture it
+    // came from stays for sphyra-export.
+    const std::optional<ExportRequest> last = ExportEndedFile(false);
+    for (const ExportRequest& request : m_exports.Shutdown()) {
+        std::fprintf(stderr,
+                     "sphyra: export of %s cancelled as the program ends; the capture is kept, "
+                     "and this makes the export again: %s\n",
+                     request.capture.string().c_str(), ExportCommand(request).c_str());
+    }
+    if (last) {
+        std::fprintf(stderr,
+                     "sphyra: %s was not exported as the program ends; this exports it: %s\n",
+                     last->capture.string().c_str(), ExportCommand(*last).c_str());
+    }
 }
 
 void RecordingPanel::Refresh() {
     m_recorder.Poll();
     const auto error = m_recorder.TakeError();
+    ExportEndedFile();
     const bool recording = m_recorder.IsRecording();
     const bool waiting = m_recorder.IsWaitingForOpen();
     {
@@ -167,24 +195,74 @@ void RecordingPanel::Refresh() {
                                                ? QColor(0xC0, 0, 0)
                                                : m_dialog->palette().color(QPalette::WindowText));
     m_status->setPalette(palette);
+    m_stoppedByError = error.has_value();
+    ShowStatus(recording, waiting, m_stoppedByError);
+    if (error) Report(*error);
+}
+
+void RecordingPanel::ShowStatus(bool recording, bool waiting, bool error) {
+    QString tip;
     if (recording) {
-        QString text = QCoreApplication::translate("sphyra::RecordingPanel", "录制中 %1  %2 MB")
+        QString text = Tr("录制中 %1  %2 MB")
                            .arg(ClockText(m_recorder.ElapsedUs()))
                            .arg(static_cast<double>(m_recorder.Bytes()) / 1e6, 0, 'f', 1);
-        if (m_recorder.Markers() > 0)
-            text += QCoreApplication::translate("sphyra::RecordingPanel", "  标记 %1")
-                        .arg(m_recorder.Markers());
+        if (m_recorder.Markers() > 0) text += Tr("  标记 %1").arg(m_recorder.Markers());
         m_status->setText(text);
     } else if (waiting) {
-        m_status->setText(
-            QCoreApplication::translate("sphyra::RecordingPanel", "打开端口后开始录制"));
+        m_status->setText(Tr("打开端口后开始录制"));
     } else if (error) {
-        m_status->setText(QCoreApplication::translate("sphyra::RecordingPanel", "录制已停止"));
+        m_status->setText(Tr("录制已停止"));
+    } else if (!m_exportText.isEmpty()) {
+        m_status->setText(m_exportText);
+        tip = m_exportTip;
     } else if (m_recorder.FilesBegun() > 0) {
-        m_status->setText(QCoreApplication::translate("sphyra::RecordingPanel", "已保存 ") +
+        m_status->setText(Tr("已保存 ") +
                           QString::fromStdString(m_recorder.CurrentFile().filename().string()));
     }
-    if (error) Report(*error);
+    m_status->setToolTip(tip);
+}
+
+std::optional<ExportRequest> RecordingPanel::ExportEndedFile(bool enqueue) {
+    std::filesystem::path open;
+    if (m_recorder.IsRecording()) open = m_recorder.CurrentFile();
+    if (open == m_fileOpen) return std::nullopt;
+    const std::filesystem::path ended = std::exchange(m_fileOpen, open);
+    if (ended.empty()) return std::nullopt;
+    const ExportAtStop choice = ExportAtStop::Read(m_settingsPath);
+    m_exportText.clear();
+    m_exportTip.clear();
+    if (!choice.Any()) return std::nullopt;
+    ExportRequest request = choice.RequestFor(ended);
+    if (enqueue) {
+        m_exportText = Tr("导出中 %1%").arg(0);
+        m_exportTip = Native(ended);
+        m_exports.Enqueue(request);
+    }
+    return request;
+}
+
+void RecordingPanel::OnExportStarted() {
+    OnExportProgress(0);
+}
+
+void RecordingPanel::OnExportProgress(int percent) {
+    m_exportText = Tr("导出中 %1%").arg(percent);
+    ShowStatus(m_recorder.IsRecording(), m_recorder.IsWaitingForOpen(), m_stoppedByError);
+}
+
+void RecordingPanel::OnExportFinished(const ExportRequest& request, const ExportResult& result) {
+    if (result.ok) {
+        const std::filesystem::path& shown = request.edf ? *request.edf : *request.csvDir;
+        m_exportText = Tr("已导出 ") + QString::fromStdString(shown.filename().string());
+        m_exportTip = QString::fromStdString(DescribeExport(request, result)).trimmed();
+    } else {
+        m_exportText = Tr("导出失败：") + QString::fromStdString(result.error);
+        m_exportTip =
+            Native(request.capture) + QLatin1Char('\n') + QString::fromStdString(result.error);
+        std::fprintf(stderr, "sphyra: export of %s failed: %s\n", request.capture.string().c_str(),
+                     result.error.c_str());
+    }
+    ShowStatus(m_recorder.IsRecording(), m_recorder.IsWaitingForOpen(), m_stoppedByError);
 }
 
 void RecordingPanel::Report(const std::string& message) {

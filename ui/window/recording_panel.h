@@ -11,6 +11,8 @@
 #include "recording/capture_clock.h"
 #include "recording/capture_recorder.h"
 #include "serial/serial_connection.h"
+#include "ui/window/export_at_stop.h"
+#include "ui/window/export_queue.h"
 
 class QLabel;
 class QPushButton;
@@ -29,6 +31,11 @@ namespace sphyra {
 // The folder is asked for once and kept in the settings file, section
 // "Recording", key "Folder"; the toggle's context menu changes it, and a folder
 // that cannot be recorded into is forgotten so the next try asks again.
+//
+// A file that ends (the toggle, a write error) is exported beside it in the
+// background, as key "ExportAtStop" says (see ExportAtStop), and the same text
+// follows the export; a recording in progress keeps the text. Quitting cancels
+// an export under way and says on stderr how to redo it; the capture stays.
 class RecordingPanel : public QObject, public ReceiveTap {
     Q_OBJECT
 public:
@@ -45,6 +52,8 @@ public:
     ~RecordingPanel() override;
 
     void SetFolderChooser(FolderChooser chooser) { m_chooser = std::move(chooser); }
+    // The export run at stop; ExportCapture unless a test stands in for it.
+    void SetExporter(ExportQueue::Exporter exporter) { m_exports.SetExporter(std::move(exporter)); }
 
     // `sphyra --record DIR`: records into `folder` from the next opening of the port.
     void RecordFromOpen(const std::filesystem::path& folder);
@@ -54,7 +63,7 @@ public:
     void SetRecording(bool on);
     // What the marker button and F9 do; the marker's number, 0 when not recording.
     std::uint32_t DropMarker();
-    // The window is going: completes the file.
+    // The window is going: completes the file and cancels any export.
     void Stop();
 
     QPushButton* RecordButton() const { return m_record; }
@@ -74,6 +83,13 @@ private:
     std::optional<std::filesystem::path> Folder();
     void Refresh();
     void Report(const std::string& message);
+    void ShowStatus(bool recording, bool waiting, bool error);
+    // Queues the export of a file the recorder has finished since the last look;
+    // the file, if one ended.
+    std::optional<ExportRequest> ExportEndedFile(bool enqueue = true);
+    void OnExportStarted();
+    void OnExportProgress(int percent);
+    void OnExportFinished(const ExportRequest& request, const ExportResult& result);
 
     QWidget* m_dialog;
     SerialConnection& m_connection;
@@ -86,6 +102,11 @@ private:
     QLabel* m_status = nullptr;
     QShortcut* m_markerKey = nullptr;
     QTimer m_refresh;
+    ExportQueue m_exports;
+    std::filesystem::path m_fileOpen;  // the file being written at the last look
+    QString m_exportText;              // empty when no export has been asked for
+    QString m_exportTip;
+    bool m_stoppedByError = false;  // says so until the next refresh
 };
 
 }  // namespace sphyra
