@@ -213,6 +213,18 @@
         <source>已保存 </source>
         <translation>Saved </translation>
     </message>
+    <message>
+        <source>导出中 %1%</source>
+        <translation>Exporting %1%</translation>
+    </message>
+    <message>
+        <source>已导出 </source>
+        <translation>Exported </translation>
+    </message>
+    <message>
+        <source>导出失败：</source>
+        <translation>Export failed: </translation>
+    </message>
 </context>
 <context>
     <name>sphyra::SensorList</name>

@@ -46,10 +46,6 @@ QString ClockText(std::int64_t us) {
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("sphyra::RecordingPanel", text);
-}
-
 QString Native(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
 }
@@ -203,20 +199,23 @@ void RecordingPanel::Refresh() {
 void RecordingPanel::ShowStatus(bool recording, bool waiting, bool error) {
     QString tip;
     if (recording) {
-        QString text = Tr("录制中 %1  %2 MB")
+        QString text = QCoreApplication::translate("sphyra::RecordingPanel", "录制中 %1  %2 MB")
                            .arg(ClockText(m_recorder.ElapsedUs()))
                            .arg(static_cast<double>(m_recorder.Bytes()) / 1e6, 0, 'f', 1);
-        if (m_recorder.Markers() > 0) text += Tr("  标记 %1").arg(m_recorder.Markers());
+        if (m_recorder.Markers() > 0)
+            text += QCoreApplication::translate("sphyra::RecordingPanel", "  标记 %1")
+                        .arg(m_recorder.Markers());
         m_status->setText(text);
     } else if (waiting) {
-        m_status->setText(Tr("打开端口后开始录制"));
+        m_status->setText(
+            QCoreApplication::translate("sphyra::RecordingPanel", "打开端口后开始录制"));
     } else if (error) {
-        m_status->setText(Tr("录制已停止"));
+        m_status->setText(QCoreApplication::translate("sphyra::RecordingPanel", "录制已停止"));
     } else if (!m_exportText.isEmpty()) {
         m_status->setText(m_exportText);
         tip = m_exportTip;
     } else if (m_recorder.FilesBegun() > 0) {
-        m_status->setText(Tr("已保存 ") +
+        m_status->setText(QCoreApplication::translate("sphyra::RecordingPanel", "已保存 ") +
                           QString::fromStdString(m_recorder.CurrentFile().filename().string()));
     }
     m_status->setToolTip(tip);
@@ -234,7 +233,7 @@ std::optional<ExportRequest> RecordingPanel::ExportEndedFile(bool enqueue) {
     if (!choice.Any()) return std::nullopt;
     ExportRequest request = choice.RequestFor(ended);
     if (enqueue) {
-        m_exportText = Tr("导出中 %1%").arg(0);
+        m_exportText = QCoreApplication::translate("sphyra::RecordingPanel", "导出中 %1%").arg(0);
         m_exportTip = Native(ended);
         m_exports.Enqueue(request);
     }
@@ -246,17 +245,19 @@ void RecordingPanel::OnExportStarted() {
 }
 
 void RecordingPanel::OnExportProgress(int percent) {
-    m_exportText = Tr("导出中 %1%").arg(percent);
+    m_exportText = QCoreApplication::translate("sphyra::RecordingPanel", "导出中 %1%").arg(percent);
     ShowStatus(m_recorder.IsRecording(), m_recorder.IsWaitingForOpen(), m_stoppedByError);
 }
 
 void RecordingPanel::OnExportFinished(const ExportRequest& request, const ExportResult& result) {
     if (result.ok) {
         const std::filesystem::path& shown = request.edf ? *request.edf : *request.csvDir;
-        m_exportText = Tr("已导出 ") + QString::fromStdString(shown.filename().string());
+        m_exportText = QCoreApplication::translate("sphyra::RecordingPanel", "已导出 ") +
+                       QString::fromStdString(shown.filename().string());
         m_exportTip = QString::fromStdString(DescribeExport(request, result)).trimmed();
     } else {
-        m_exportText = Tr("导出失败：") + QString::fromStdString(result.error);
+        m_exportText = QCoreApplication::translate("sphyra::RecordingPanel", "导出失败：") +
+                       QString::fromStdString(result.error);
         m_exportTip =
             Native(request.capture) + QLatin1Char('\n') + QString::fromStdString(result.error);
         std::fprintf(stderr, "sphyra: export of %s failed: %s\n", request.capture.string().c_str(),
