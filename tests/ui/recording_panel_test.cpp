@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/types.h>
 
 #include "serial/private_profile.h"
 #include "tests/recording/capture_decode.h"
@@ -30,6 +32,17 @@ namespace fs = std::filesystem;
 using capture::ChunkType;
 using test::MakeFrame;
 using test::RunUntil;
+
+// The highest niceness among this process's threads (Linux gives each its own).
+int HighestThreadNiceness() {
+    int highest = ::getpriority(PRIO_PROCESS, 0);
+    std::error_code ec;
+    for (const auto& task : fs::directory_iterator("/proc/self/task", ec)) {
+        const auto tid = static_cast<id_t>(std::stoul(task.path().filename().string()));
+        highest = std::max(highest, ::getpriority(PRIO_PROCESS, tid));
+    }
+    return highest;
+}
 
 class RecordingPanelTest : public ::testing::Test {
 protected:
@@ -242,6 +255,8 @@ TEST_F(RecordingPanelTest, QuittingCancelsARunningExportAndLeavesNoPartialFile) 
     Panel().RecordButton()->click();
     ASSERT_TRUE(RunUntil([&] { return holding.load(); }));
     EXPECT_TRUE(Panel().Status()->text().startsWith(QStringLiteral("导出中 ")));
+    EXPECT_EQ(HighestThreadNiceness(),
+              std::min(::getpriority(PRIO_PROCESS, 0) + ExportQueue::kNiceness, 19));
 
     ::testing::internal::CaptureStderr();
     m_window->OnExit();
