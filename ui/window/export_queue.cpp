@@ -1,6 +1,7 @@
 #include "ui/window/export_queue.h"
 
 #include <chrono>
+#include <exception>
 #include <utility>
 
 #if defined(__linux__)
@@ -71,7 +72,7 @@ void ExportQueue::Post(std::function<void()> call) {
 }
 
 void ExportQueue::Run() {
-    LowerThisThreadsPriority(kNiceness);
+    LowerThisThreadsPriority(m_niceness);
     using Clock = std::chrono::steady_clock;
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -99,7 +100,14 @@ void ExportQueue::Run() {
             }
             return true;
         };
-        ExportResult result = exporter(request);
+        ExportResult result;
+        try {
+            result = exporter(request);
+        } catch (const std::exception& e) {
+            // Out of memory, most likely: the export fails, the program goes on.
+            result = {};
+            result.error = e.what();
+        }
         request.progress = nullptr;
 
         lock.lock();

@@ -33,6 +33,8 @@ public:
 
     // Takes effect from the next export that begins.
     void SetExporter(Exporter exporter);
+    // How much nicer than the program the worker runs; only before the first export.
+    void SetNiceness(int niceness) { m_niceness = niceness; }
     // Queues `request` (its `progress` is the queue's own); ignored once shut down.
     void Enqueue(ExportRequest request);
     // Cancels the running export, drops the waiting ones and ends the worker.
@@ -54,6 +56,7 @@ private:
     std::deque<ExportRequest> m_waiting;
     std::vector<ExportRequest> m_cancelled;
     Exporter m_exporter;
+    int m_niceness = kNiceness;
     bool m_stopping = false;
     std::atomic<bool> m_cancel{false};
     std::thread m_worker;
