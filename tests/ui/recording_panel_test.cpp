@@ -200,6 +200,20 @@ TEST_F(RecordingPanelTest, AFolderThatCannotBeUsedIsReportedAndAskedForAgain) {
     EXPECT_EQ(Panel().Recorder().CurrentFile().parent_path(), m_folder);
 }
 
+// The settings word, the names beside the capture, and a command that survives
+// the shell for folders with spaces and quotes in their names.
+TEST(ExportAtStopTest, ReadsTheChoiceAndNamesTheExportAfterTheCapture) {
+    EXPECT_TRUE(ExportAtStop::Parse("").edf && !ExportAtStop::Parse("").csv);
+    EXPECT_FALSE(ExportAtStop::Parse(" none ").Any());
+    EXPECT_TRUE(ExportAtStop::Parse("CSV").csv && !ExportAtStop::Parse("CSV").edf);
+    const ExportRequest request =
+        ExportAtStop::Parse("edf , Csv").RequestFor("/r/Bob's rec/sphyra_1.sphc");
+    EXPECT_EQ(
+        ExportCommand(request),
+        "sphyra-export '/r/Bob'\\''s rec/sphyra_1.sphc' --edf '/r/Bob'\\''s rec/sphyra_1.edf' "
+        "--csv '/r/Bob'\\''s rec/sphyra_1-csv'");
+}
+
 // Two recordings stopped one after the other are both exported beside their
 // captures, one at a time, and the text follows the exports to the last one.
 TEST_F(RecordingPanelTest, FinishedRecordingsAreExportedBesideTheirCaptures) {
