@@ -254,9 +254,9 @@ ExportResult ExportCapture(const ExportRequest& request) {
     result.frames = pass.Frames();
     result.records = pass.Finish(survey.EndUs());
     if (edf) {
+        if (!edf->Close(result.error)) return result;
         result.annotations = edf->Annotations();
         result.annotationsLost = edf->AnnotationsLost();
-        if (!edf->Close(result.error)) return result;
     }
     if (csv && !csv->Close(result.error)) return result;
     result.ok = true;

@@ -41,7 +41,7 @@ struct ExportResult {
 // Turns a capture into EDF+ and/or CSV files in two streaming passes: the first
 // finds the sensors and their rates (EDF needs its signal list up front), the
 // second lays the samples out and writes them. Memory does not grow with the
-// capture's length, apart from the annotations EDFlib keeps until it closes the file.
+// capture's length.
 ExportResult ExportCapture(const ExportRequest& request);
 
 // A few lines for a person: the capture, the sensors and rates, what was written.
