@@ -8,6 +8,7 @@
 
 #include "acquisition/receive_ring.h"
 #include "export/export_layout.h"
+#include "export/pulse_workers.h"
 #include "recording/capture_reader.h"
 
 namespace sphyra {
@@ -17,6 +18,8 @@ struct ExportRequest {
     std::optional<std::filesystem::path> edf;     // EDF+ file to write
     std::optional<std::filesystem::path> csvDir;  // folder for the CSV files
     bool beats = true;  // run the pulse analysis (beats, rates.csv); it costs most of the time
+    // Threads the pulse analysis runs on beside the exporting one; 0 runs it on that one.
+    unsigned threads = PulseWorkers::DefaultThreads();
     // Called now and then, from the exporting thread, with the bytes of capture gone through out
     // of `total` (both passes count, so `total` is twice the file's size). Returning false
     // cancels: what the export wrote is removed and the result says `cancelled`.

@@ -15,7 +15,11 @@ std::string Text(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 CaptureFeed::CaptureFeed(FeedListener& listener)
-    : m_listener(listener), m_acquisition(m_clock, *this) {}
+    : m_listener(listener), m_acquisition(m_clock, *this) {
+    // The export runs its own pulse analysis, once, where it can use the result; the
+    // live one would cost most of the time for a rate on a display nobody sees.
+    m_acquisition.Applier().SetPulseAnalysis(false);
+}
 
 bool CaptureFeed::Play(CaptureReader& reader, const Progress& progress) {
     // Often enough for a progress bar and a prompt cancel, rare enough to cost nothing.

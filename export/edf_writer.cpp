@@ -15,8 +15,8 @@ constexpr std::int64_t kEdfTimeUnitUs = 100;  // annotation times are in 100 µs
 // EDFlib gives each annotation signal this many bytes in a record.
 constexpr std::uint64_t kAnnotationSignalBytes = 114;
 // Room to plan for one annotation, as a TAL: "+86399.1234", "sensor 12 beat" and
-// three separators is 29 bytes; gap texts and durations take a little more.
-constexpr std::uint64_t kTalBytes = 40;
+// three separators, 29 bytes. Beats are most of them; the longer rest are few.
+constexpr std::uint64_t kTalBytes = 32;
 constexpr std::uint64_t kTimeKeepingBytes = 20;
 
 // Returns the start's fraction of a second in the annotations' unit, as EDFlib adds it to onsets.
