@@ -146,7 +146,8 @@ bool FillEdfAnnotations(const std::filesystem::path& path, AnnotationSpool& spoo
     std::string tal;
     std::int64_t record = 0;
     while (ok && have) {
-        record = std::max(record, next.place / recordLength);
+        // One placed at the very end (a port closing as the capture ends) goes in the last record.
+        record = std::max(record, std::min(next.place / recordLength, layout.records - 1));
         if (record >= layout.records) break;
         const off_t at = layout.headerBytes + record * layout.recordBytes + layout.areaOffset;
         if (!ReadAll(fd, area.data(), area.size(), at)) {
@@ -163,7 +164,7 @@ bool FillEdfAnnotations(const std::filesystem::path& path, AnnotationSpool& spoo
         std::fill(area.begin() + static_cast<std::ptrdiff_t>(used), area.end(), '\0');
         std::size_t slot = 0;
         bool changed = false;
-        while (have && next.place / recordLength <= record) {
+        while (have && std::min(next.place / recordLength, layout.records - 1) <= record) {
             FormatTal(tal, next, startOffset);
             while (slot < area.size() / slotBytes && used + tal.size() > slotBytes) {
                 ++slot;

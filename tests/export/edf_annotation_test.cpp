@@ -41,7 +41,8 @@ TEST(EdfAnnotationTest, BurstsSpillLateOnesKeepTheirOnsetAndTheRestIsCounted) {
     add(12'000'000, "later");
     edf.Annotation(200'000, 1'500'000, "gap");  // its place went by when "later" came
     expected["gap"] = 200'000;
-    for (int i = 0; i < 10; ++i) add(14'900'000, pad + "end" + std::to_string(i));
+    // At the very end, where no record begins: they go in the last one, as far as it holds.
+    for (int i = 0; i < 10; ++i) add(15'000'000, pad + "end" + std::to_string(i));
     edf.Samples(0, 0, std::vector<std::uint8_t>(10 * kRecords, 7));
     ASSERT_TRUE(edf.Close(error)) << error;
     EXPECT_GT(edf.AnnotationsLost(), 0u);
@@ -64,7 +65,8 @@ TEST(EdfAnnotationTest, BurstsSpillLateOnesKeepTheirOnsetAndTheRestIsCounted) {
         ends += text.find("end") != std::string::npos;
     }
     edfclose_file(hdr.handle);
-    // Only the burst at the very end lacked room.
+    // Only the burst at the end lacked room, and only in part.
+    EXPECT_GT(ends, 0u);
     EXPECT_EQ(expected.size(), edf.AnnotationsLost());
     EXPECT_EQ(ends + edf.AnnotationsLost(), 10u);
 }
