@@ -220,6 +220,9 @@ ExportResult ExportCapture(const ExportRequest& request) {
         }
     }
     result.stopText = reader.StopText();
+    // A capture still being recorded grows between the passes; the second reads no further
+    // than the first, whose sensors and rates it lays out.
+    const std::uint64_t surveyed = reader.ValidBytes();
     result.durationUs = survey.EndUs();
     result.layout = PlanExport(survey.Sensors());
     if (!reader.Rewind()) {
@@ -247,7 +250,7 @@ ExportResult ExportCapture(const ExportRequest& request) {
     TeeSink sink(edf.get(), csv.get());
     ExportPass pass(result.layout, sink, csv.get(), request.beats, request.threads);
     CaptureFeed feed(pass);
-    if (!feed.Play(reader, progress(size))) {
+    if (!feed.Play(reader, progress(size), surveyed)) {
         edf.reset();
         csv.reset();
         RemoveOutputs(request, result.layout);
