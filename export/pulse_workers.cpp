@@ -79,8 +79,10 @@ private:
 };
 
 unsigned PulseWorkers::DefaultThreads() {
-    // The exporting thread has its own share of work, so two workers keep two cores busy.
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+    // The exporting thread has a smaller share of the work than the analysis, so two
+    // workers beside it keep two cores busy; more cores take up to four.
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores <= 1 ? 0 : std::clamp(cores - 1, 2u, 4u);
 }
 
 PulseWorkers::PulseWorkers(std::size_t tracks, unsigned threads, Handler handler)
