@@ -6,8 +6,10 @@
 // Writes a capture of S simulated seconds (default 600) of 16 sensors × 50
 // frames/s × 80 samples, each 20 ms step one read, then times, N times each
 // (default 3): read() of the file in 1 MiB blocks (the floor), the capture
-// reader alone (chunks and CRCs), export to EDF+, export to CSV. Prints the
-// minimum and median of each in MB of capture a second. --keep PATH copies the
+// reader alone (chunks and CRCs), export to EDF+ (with the pulse analysis on its
+// worker threads, then on the exporting thread alone), without beats, and to CSV.
+// Prints the minimum and median of each in MB of capture a second, by wall time and
+// by CPU time (all threads). --keep PATH copies the
 // capture there and stops, for `/usr/bin/time -v sphyra-export PATH ...`.
 
 #include <fcntl.h>
@@ -116,7 +118,7 @@ int main(int argc, char** argv) {
     const double mb = static_cast<double>(fs::file_size(capture)) / 1e6;
     std::printf("capture: %.0f s of 16 sensors x 50 frames/s x 80 samples, %.1f MB\n", seconds, mb);
 
-    Times floor, reader, edf, edfNoBeats, csv;
+    Times floor, reader, edf, edfOneThread, edfNoBeats, csv;
     for (int r = 0; r < runs; ++r) {
         Measure(floor, [&] {
             const int fd = ::open(capture.c_str(), O_RDONLY);
@@ -133,21 +135,24 @@ int main(int argc, char** argv) {
             }
         });
         auto exportTo = [&](std::optional<fs::path> edfPath, std::optional<fs::path> csvDir,
-                            bool beats) {
+                            bool beats, unsigned threads = sphyra::PulseWorkers::DefaultThreads()) {
             sphyra::ExportRequest request;
             request.capture = capture;
             request.edf = std::move(edfPath);
             request.csvDir = std::move(csvDir);
             request.beats = beats;
+            request.threads = threads;
             if (!sphyra::ExportCapture(request).ok) std::exit(1);
         };
         Measure(edf, [&] { exportTo(dir / "out.edf", std::nullopt, true); });
+        Measure(edfOneThread, [&] { exportTo(dir / "out.edf", std::nullopt, true, 0); });
         Measure(edfNoBeats, [&] { exportTo(dir / "out.edf", std::nullopt, false); });
         Measure(csv, [&] { exportTo(std::nullopt, dir / "csv", true); });
     }
     Report("read() floor", floor, mb);
     Report("capture reader", reader, mb);
     Report("export EDF+", edf, mb);
+    Report("export EDF+ one thread", edfOneThread, mb);
     Report("export EDF+ --no-beats", edfNoBeats, mb);
     Report("export CSV", csv, mb);
     fs::remove_all(dir);

@@ -10,7 +10,7 @@
 #include "export/capture_feed.h"
 #include "export/csv_writer.h"
 #include "export/edf_writer.h"
-#include "export/pulse_log.h"
+#include "export/pulse_workers.h"
 #include "export/sample_runs.h"
 #include "export/sensor_survey.h"
 #include "export/sensor_track.h"
@@ -71,12 +71,18 @@ private:
 // The second pass: frames to tracks, changes and events to annotations.
 class ExportPass final : public FeedListener {
 public:
-    ExportPass(const ExportLayout& layout, TrackSink& sink, CsvWriter* csv, PulseLog* log)
-        : m_sink(sink), m_csv(csv), m_log(log) {
+    // `beats`: runs the pulse analysis on `threads` workers (0: on this thread).
+    ExportPass(const ExportLayout& layout, TrackSink& sink, CsvWriter* csv, bool beats,
+               unsigned threads)
+        : m_sink(sink), m_csv(csv) {
         for (std::size_t i = 0; i < layout.tracks.size(); ++i) {
             m_tracks.emplace_back(i, layout.tracks[i], sink);
             m_runs.emplace_back();
             m_index[layout.tracks[i].address] = i;
+        }
+        if (beats) {
+            m_pulses = std::make_unique<PulseWorkers>(
+                m_tracks.size(), threads, [this](const PulseEvent& event) { Pulse(event); });
         }
     }
 
@@ -103,17 +109,9 @@ public:
         SensorTrack& track = m_tracks[i];
         track.OnFrame(frame.timeUs, frame.samples);
         if (m_csv) m_csv->Frame(frame);
-        if (m_log == nullptr) return;
+        if (!m_pulses) return;
         m_runs[i].Add(track.Cursor() - frame.samples.size(), frame.samples.size());
-        for (PulseEvent event; m_log->Next(m_step, event);) {
-            if (event.beat == 0) {
-                Rate(event, frame.timeUs);
-                continue;
-            }
-            const std::uint64_t at = track.TimeUs(m_runs[i].PositionOf(event.sampleIndex));
-            m_sink.Annotation(at, -1, who() + " beat");
-            Rate(event, at);
-        }
+        m_pulses->AddFrame(m_step, frame.timeUs, frame.tick, i, frame.samples);
     }
     void OnMarker(std::uint64_t timeUs, std::uint32_t number, const std::string& text) override {
         m_sink.Annotation(timeUs, -1,
@@ -123,15 +121,15 @@ public:
         m_sink.Annotation(timeUs, -1,
                           std::string(PortEventName(code)) + (text.empty() ? "" : ": " + text));
     }
-    void OnTime(std::uint64_t timeUs, std::uint32_t) override {
+    void OnTime(std::uint64_t timeUs, std::uint32_t tick) override {
         ++m_step;
         for (SensorTrack& track : m_tracks) track.OnTime(timeUs);
-        if (m_log == nullptr) return;
-        for (PulseEvent event; m_log->Next(m_step, event);) Rate(event, timeUs);
+        if (m_pulses) m_pulses->AddTime(m_step, timeUs, tick);
     }
 
-    // Fills every track to the end of the last record.
+    // Takes the last of the pulse analysis and fills every track to the end of the last record.
     std::uint64_t Finish(std::uint64_t endUs) {
+        if (m_pulses) m_pulses->Finish();
         std::uint64_t records = 0;
         for (SensorTrack& track : m_tracks) {
             track.Finish(endUs);
@@ -146,6 +144,19 @@ public:
     std::uint64_t Frames() const { return m_frames; }
 
 private:
+    // A beat comes back from the analysis a little after its frame; the track still
+    // knows where that sample lies.
+    void Pulse(const PulseEvent& event) {
+        if (event.beat == 0) {
+            Rate(event, event.timeUs);
+            return;
+        }
+        const SensorTrack& track = m_tracks[event.track];
+        const std::uint64_t at = track.TimeUs(m_runs[event.track].PositionOf(event.sampleIndex));
+        m_sink.Annotation(at, -1, "sensor " + std::to_string(track.Plan().address) + " beat");
+        Rate(event, at);
+    }
+
     // A rates.csv row at every beat, and whenever the state changes between beats.
     void Rate(const PulseEvent& event, std::uint64_t timeUs) {
         if (m_csv == nullptr) return;
@@ -157,7 +168,7 @@ private:
 
     TrackSink& m_sink;
     CsvWriter* m_csv;
-    PulseLog* m_log;
+    std::unique_ptr<PulseWorkers> m_pulses;
     std::uint64_t m_step = 0;
     std::vector<SensorTrack> m_tracks;
     std::vector<SampleRuns> m_runs;
@@ -192,9 +203,7 @@ ExportResult ExportCapture(const ExportRequest& request) {
     }
     result.info = reader.Info();
 
-    PulseLog log;
-    if (request.beats && !log.Open(result.error)) return result;
-    SensorSurvey survey(request.beats ? &log : nullptr);
+    SensorSurvey survey(request.beats);
     const std::uint64_t size = reader.FileSize();
     auto progress = [&](std::uint64_t base) -> CaptureFeed::Progress {
         if (!request.progress) return {};
@@ -211,6 +220,9 @@ ExportResult ExportCapture(const ExportRequest& request) {
         }
     }
     result.stopText = reader.StopText();
+    // A capture still being recorded grows between the passes; the second reads no further
+    // than the first, whose sensors and rates it lays out.
+    const std::uint64_t surveyed = reader.ValidBytes();
     result.durationUs = survey.EndUs();
     result.layout = PlanExport(survey.Sensors());
     if (!reader.Rewind()) {
@@ -236,13 +248,9 @@ ExportResult ExportCapture(const ExportRequest& request) {
     }
 
     TeeSink sink(edf.get(), csv.get());
-    if (request.beats && !log.StartReading()) {
-        result.error = "cannot read back the pulse analysis's temporary file";
-        return result;
-    }
-    ExportPass pass(result.layout, sink, csv.get(), request.beats ? &log : nullptr);
+    ExportPass pass(result.layout, sink, csv.get(), request.beats, request.threads);
     CaptureFeed feed(pass);
-    if (!feed.Play(reader, progress(size))) {
+    if (!feed.Play(reader, progress(size), surveyed)) {
         edf.reset();
         csv.reset();
         RemoveOutputs(request, result.layout);
@@ -254,9 +262,9 @@ ExportResult ExportCapture(const ExportRequest& request) {
     result.frames = pass.Frames();
     result.records = pass.Finish(survey.EndUs());
     if (edf) {
+        if (!edf->Close(result.error)) return result;
         result.annotations = edf->Annotations();
         result.annotationsLost = edf->AnnotationsLost();
-        if (!edf->Close(result.error)) return result;
     }
     if (csv && !csv->Close(result.error)) return result;
     result.ok = true;

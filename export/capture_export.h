@@ -8,6 +8,7 @@
 
 #include "acquisition/receive_ring.h"
 #include "export/export_layout.h"
+#include "export/pulse_workers.h"
 #include "recording/capture_reader.h"
 
 namespace sphyra {
@@ -17,6 +18,8 @@ struct ExportRequest {
     std::optional<std::filesystem::path> edf;     // EDF+ file to write
     std::optional<std::filesystem::path> csvDir;  // folder for the CSV files
     bool beats = true;  // run the pulse analysis (beats, rates.csv); it costs most of the time
+    // Threads the pulse analysis runs on beside the exporting one; 0 runs it on that one.
+    unsigned threads = PulseWorkers::DefaultThreads();
     // Called now and then, from the exporting thread, with the bytes of capture gone through out
     // of `total` (both passes count, so `total` is twice the file's size). Returning false
     // cancels: what the export wrote is removed and the result says `cancelled`.
@@ -41,7 +44,7 @@ struct ExportResult {
 // Turns a capture into EDF+ and/or CSV files in two streaming passes: the first
 // finds the sensors and their rates (EDF needs its signal list up front), the
 // second lays the samples out and writes them. Memory does not grow with the
-// capture's length, apart from the annotations EDFlib keeps until it closes the file.
+// capture's length.
 ExportResult ExportCapture(const ExportRequest& request);
 
 // A few lines for a person: the capture, the sensors and rates, what was written.

@@ -15,13 +15,17 @@ std::string Text(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 CaptureFeed::CaptureFeed(FeedListener& listener)
-    : m_listener(listener), m_acquisition(m_clock, *this) {}
+    : m_listener(listener), m_acquisition(m_clock, *this) {
+    // The export runs its own pulse analysis, once, where it can use the result; the
+    // live one would cost most of the time for a rate on a display nobody sees.
+    m_acquisition.Applier().SetPulseAnalysis(false);
+}
 
-bool CaptureFeed::Play(CaptureReader& reader, const Progress& progress) {
+bool CaptureFeed::Play(CaptureReader& reader, const Progress& progress, std::uint64_t until) {
     // Often enough for a progress bar and a prompt cancel, rare enough to cost nothing.
     constexpr std::uint64_t kProgressEvery = 256;
     CaptureChunkView chunk;
-    while (reader.Next(chunk)) {
+    while (reader.Next(chunk) && chunk.offset < until) {
         if (progress && m_chunks % kProgressEvery == 0 && !progress(chunk.offset)) return false;
         ++m_chunks;
         m_timeUs = chunk.timeUs;

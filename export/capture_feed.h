@@ -47,9 +47,10 @@ public:
     // play there.
     using Progress = std::function<bool(std::uint64_t offset)>;
 
-    // Plays every valid chunk of `reader` from where it stands to where it stops. False when
-    // `progress` asked to stop.
-    bool Play(CaptureReader& reader, const Progress& progress = {});
+    // Plays every valid chunk of `reader` from where it stands to where it stops, or to the
+    // chunk at offset `until`. False when `progress` asked to stop.
+    bool Play(CaptureReader& reader, const Progress& progress = {},
+              std::uint64_t until = UINT64_MAX);
 
     const ParseStats& Stats() { return m_acquisition.Ring().Stats(); }
     std::uint64_t Chunks() const { return m_chunks; }

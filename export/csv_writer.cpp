@@ -75,35 +75,71 @@ bool CsvWriter::Open(const std::filesystem::path& dir, const ExportLayout& layou
     return true;
 }
 
+void CsvWriter::Track::Seek(std::uint64_t position) {
+    next = position;
+    part = position % perRecord;
+    us = position / perRecord * recordUs + part * recordUs / perRecord;
+    remainder = part * recordUs % perRecord;
+}
+
+void CsvWriter::Track::Step() {
+    ++next;
+    if (++part == perRecord) {
+        // Whole records land on whole record lengths, rounding errors or not.
+        part = 0;
+        remainder = 0;
+        us = next / perRecord * recordUs;
+        return;
+    }
+    us += recordUs / perRecord;
+    remainder += recordUs % perRecord;
+    if (remainder >= perRecord) {
+        remainder -= perRecord;
+        ++us;
+    }
+}
+
 void CsvWriter::Samples(std::size_t index, std::uint64_t position,
                         std::span<const std::uint8_t> samples) {
     // Sample rows are most of an export's output, so they are formatted straight
-    // into one buffer per frame.
-    constexpr std::size_t kRowMax = 32;  // "18446744073709.551615,255\n"
+    // into one buffer per frame, from tables of digit pairs and of the sample texts.
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs{};
+        for (int i = 0; i < 100; ++i) {
+            pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+            pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+        }
+        return pairs;
+    }();
+    constexpr std::size_t kRowMax = 40;  // "18446744073709.551615,255\n" and room
     std::array<char, kMaxFrameSamples * kRowMax> text;
-    const Track& track = m_tracks[index];
+    Track& track = m_tracks[index];
+    if (position != track.next) track.Seek(position);
     char* p = text.data();
     for (const std::uint8_t sample : samples) {
         if (p + kRowMax > text.data() + text.size()) {
             std::fwrite(text.data(), 1, static_cast<std::size_t>(p - text.data()), track.file);
             p = text.data();
         }
-        // Exact to the µs: position × record length / samples per record.
-        const std::uint64_t whole = position / track.perRecord;
-        const std::uint64_t part = position % track.perRecord;
-        const std::uint64_t us = whole * track.recordUs + part * track.recordUs / track.perRecord;
-        p = std::to_chars(p, p + 20, us / 1'000'000).ptr;
-        *p++ = '.';
-        std::uint64_t fraction = us % 1'000'000;
-        for (int i = 5; i >= 0; --i) {
-            p[i] = static_cast<char>('0' + fraction % 10);
-            fraction /= 10;
+        const std::uint64_t second = track.us / 1'000'000;
+        if (second != track.second) {
+            track.second = second;
+            char* end = std::to_chars(track.secondText, track.secondText + 20, second).ptr;
+            *end++ = '.';
+            track.secondLength = static_cast<std::size_t>(end - track.secondText);
+        }
+        std::memcpy(p, track.secondText, track.secondLength);
+        p += track.secondLength;
+        auto fraction = static_cast<std::uint32_t>(track.us % 1'000'000);
+        for (int i = 4; i >= 0; i -= 2) {
+            std::memcpy(p + i, kPairs.data() + 2 * (fraction % 100), 2);
+            fraction /= 100;
         }
         p += 6;
         *p++ = ',';
         p = std::to_chars(p, p + 3, sample).ptr;
         *p++ = '\n';
-        ++position;
+        track.Step();
     }
     std::fwrite(text.data(), 1, static_cast<std::size_t>(p - text.data()), track.file);
 }

@@ -12,16 +12,24 @@ namespace sphyra {
 namespace {
 
 constexpr std::int64_t kEdfTimeUnitUs = 100;  // annotation times are in 100 µs
+// EDFlib gives each annotation signal this many bytes in a record.
+constexpr std::uint64_t kAnnotationSignalBytes = 114;
+// Room to plan for one annotation, as a TAL: "+86399.1234", "sensor 12 beat" and
+// three separators, 29 bytes. Beats are most of them; the longer rest are few.
+constexpr std::uint64_t kTalBytes = 32;
+constexpr std::uint64_t kTimeKeepingBytes = 20;
 
-void SetStart(int handle, std::int64_t startUs) {
+// Returns the start's fraction of a second in the annotations' unit, as EDFlib adds it to onsets.
+std::int64_t SetStart(int handle, std::int64_t startUs) {
     const std::time_t seconds = static_cast<std::time_t>(startUs / 1'000'000);
     std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr) return;
+    if (localtime_r(&seconds, &local) == nullptr) return 0;
     edf_set_startdatetime(handle, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                           local.tm_hour, local.tm_min, local.tm_sec);
     // EDFlib advises no more than 100 µs resolution here.
     const std::int64_t subUs = startUs % 1'000'000;
     edf_set_subsecond_starttime(handle, static_cast<int>(subUs / kEdfTimeUnitUs * 1000));
+    return subUs / kEdfTimeUnitUs;
 }
 
 }  // namespace
@@ -45,6 +53,7 @@ bool EdfWriter::Open(const std::filesystem::path& path, const ExportLayout& layo
     // Like the CSV folder, a folder named for the file is made when missing.
     std::error_code ec;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+    if (!m_spool.Open(error)) return false;
     errno = 0;
     m_handle = edfopen_file_writeonly(path.string().c_str(), EDFLIB_FILETYPE_EDFPLUS, signals);
     if (m_handle < 0) {
@@ -70,14 +79,17 @@ bool EdfWriter::Open(const std::filesystem::path& path, const ExportLayout& layo
              edf_set_physical_dimension(m_handle, i, "count") == 0 &&
              edf_set_transducer(m_handle, i, "infrared pulse sensor") == 0;
     }
-    // Each annotation signal holds one annotation per record.
+    // Room in each record for its share of the annotations, and one signal more, so
+    // that a burst spills into the records after it without loss.
     const std::uint64_t perRecord = records == 0 ? 1 : (annotations + records - 1) / records;
-    const int annotationSignals =
-        static_cast<int>(std::clamp<std::uint64_t>(perRecord + 1, 1, kMaxAnnotationSignals));
-    m_capacity =
-        static_cast<std::uint64_t>(annotationSignals) * std::max<std::uint64_t>(records, 1);
+    const std::uint64_t bytes = kTimeKeepingBytes + perRecord * kTalBytes;
+    const int annotationSignals = static_cast<int>(
+        std::clamp<std::uint64_t>((bytes + kAnnotationSignalBytes - 1) / kAnnotationSignalBytes + 1,
+                                  1, kMaxAnnotationSignals));
     ok = ok && edf_set_number_of_annotation_signals(m_handle, annotationSignals) == 0;
-    SetStart(m_handle, info.startTimeUs);
+    m_path = path;
+    m_recordLength = layout.recordUnits / 10;
+    m_startOffset = SetStart(m_handle, info.startTimeUs);
     const std::string recording = info.port + " " + std::to_string(info.baud) + " baud";
     edf_set_equipment(m_handle, "Sphyra");
     edf_set_recording_additional(m_handle, recording.c_str());
@@ -87,7 +99,17 @@ bool EdfWriter::Open(const std::filesystem::path& path, const ExportLayout& layo
 
 void EdfWriter::Samples(std::size_t track, std::uint64_t, std::span<const std::uint8_t> samples) {
     std::vector<short>& q = m_queues[track].samples;
-    q.insert(q.end(), samples.begin(), samples.end());
+    const std::size_t at = q.size();
+    q.resize(at + samples.size());
+    // Blocks of a fixed size, which the compiler widens many samples at a time.
+    constexpr std::size_t kBlock = 16;
+    const std::uint8_t* in = samples.data();
+    short* out = q.data() + at;
+    std::size_t i = 0;
+    for (; i + kBlock <= samples.size(); i += kBlock) {
+        for (std::size_t j = 0; j < kBlock; ++j) out[i + j] = in[i + j];
+    }
+    for (; i < samples.size(); ++i) out[i] = in[i];
     WriteReadyRecords();
 }
 
@@ -106,13 +128,8 @@ void EdfWriter::Fill(std::size_t track, std::uint64_t, std::uint64_t count) {
 void EdfWriter::Annotation(std::uint64_t onsetUs, std::int64_t durationUs,
                            const std::string& text) {
     if (m_handle < 0) return;
-    const long long onset = static_cast<long long>(onsetUs) / kEdfTimeUnitUs;
-    const long long duration = durationUs < 0 ? -1 : durationUs / kEdfTimeUnitUs;
-    if (edfwrite_annotation_utf8(m_handle, onset, duration, text.c_str()) == 0) ++m_annotations;
-}
-
-std::uint64_t EdfWriter::AnnotationsLost() const {
-    return m_annotations > m_capacity ? m_annotations - m_capacity : 0;
+    const auto onset = static_cast<std::int64_t>(onsetUs) / kEdfTimeUnitUs;
+    m_spool.Add(onset, durationUs < 0 ? -1 : durationUs / kEdfTimeUnitUs, text);
 }
 
 void EdfWriter::WriteReadyRecords() {
@@ -152,7 +169,9 @@ bool EdfWriter::Close(std::string& error) {
         error = "internal: samples left over after the last whole record";
         return false;
     }
-    return true;
+    // The file is a valid EDF+ file from here on; each record's annotations are
+    // written over its empty annotation bytes in one piece.
+    return FillEdfAnnotations(m_path, m_spool, m_recordLength, m_startOffset, m_fill, error);
 }
 
 }  // namespace sphyra

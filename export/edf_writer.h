@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "export/annotation_spool.h"
+#include "export/edf_annotation_filler.h"
 #include "export/export_layout.h"
 #include "export/track_sink.h"
 #include "recording/capture_reader.h"
@@ -13,8 +15,9 @@ namespace sphyra {
 
 // Writes laid-out tracks as an EDF+ file through EDFlib: one signal per track,
 // samples stored as they came (0-255), positions without data as -1, the
-// digital minimum. Holds at most a few records of samples per track; EDFlib
-// itself keeps the annotations until the file is closed.
+// digital minimum. Holds at most a few records of samples per track. The
+// annotations wait in a temporary file and go into the records' annotation
+// signals once EDFlib has closed the file (EDFlib would keep them all in memory).
 class EdfWriter final : public TrackSink {
 public:
     static constexpr short kFillValue = -1;
@@ -26,12 +29,12 @@ public:
     EdfWriter& operator=(const EdfWriter&) = delete;
 
     // `annotations` is how many annotations the file must be able to hold; it
-    // decides the number of annotation signals, since EDFlib keeps only as many
-    // as there are slots in the records written.
+    // decides the number of annotation signals, the room for them in each record.
     bool Open(const std::filesystem::path& path, const ExportLayout& layout,
               const CaptureInfo& info, std::uint64_t annotations, std::uint64_t records,
               std::string& error);
-    // Writes what is left; every track must have been filled to a whole record.
+    // Writes what is left, then the annotations; every track must have been filled
+    // to a whole record.
     bool Close(std::string& error);
 
     void Samples(std::size_t track, std::uint64_t position,
@@ -40,9 +43,9 @@ public:
     void Annotation(std::uint64_t onsetUs, std::int64_t durationUs,
                     const std::string& text) override;
 
-    std::uint64_t Annotations() const { return m_annotations; }
-    // Annotations beyond what the file's annotation signals can hold.
-    std::uint64_t AnnotationsLost() const;
+    std::uint64_t Annotations() const { return m_spool.Count(); }
+    // Annotations beyond what the file's annotation signals can hold; known after Close.
+    std::uint64_t AnnotationsLost() const { return m_fill.lost; }
     std::uint64_t RecordsWritten() const { return m_records; }
 
 private:
@@ -55,10 +58,13 @@ private:
     void WriteReadyRecords();
 
     int m_handle = -1;
+    std::filesystem::path m_path;
     std::vector<Queue> m_queues;
     std::uint64_t m_records = 0;
-    std::uint64_t m_annotations = 0;
-    std::uint64_t m_capacity = 0;
+    std::int64_t m_recordLength = 1;  // in the annotations' unit
+    std::int64_t m_startOffset = 0;   // likewise
+    AnnotationSpool m_spool;
+    AnnotationFill m_fill;
     bool m_failed = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "analysis/interval_tracker.h"
+
 namespace sphyra {
 
 double SensorSurveyEntry::MeasuredRate() const {
@@ -25,10 +27,7 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
         m_sensors.back().address = frame.address;
         m_sensors.back().firstUs = frame.timeUs;
         m_last[frame.address] = {frame.gain, frame.battery};
-        m_pulses.emplace_back();
-        m_logged.emplace_back();
     }
-    ++m_step;
     SensorSurveyEntry& s = m_sensors[it->second];
     const std::size_t n = frame.samples.size();
     if (!added) {
@@ -47,48 +46,18 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
     s.samples += n;
     s.lastUs = frame.timeUs;
     s.maxFrameSamples = std::max(s.maxFrameSamples, static_cast<int>(n));
-    if (m_log == nullptr) return;
-    analysis::PulseAnalyzer& pulse = m_pulses[it->second];
-    pulse.AddByteSamples(frame.tick, frame.samples.data(), n);
-    s.beats += pulse.NewBeats().size();
-    Analyze(it->second, true);
-}
-
-void SensorSurvey::OnTime(std::uint64_t timeUs, std::uint32_t tick) {
-    ++m_step;
-    m_endUs = timeUs;
-    if (m_log == nullptr) return;
-    for (std::size_t i = 0; i < m_pulses.size(); ++i) {
-        m_pulses[i].Advance(tick);
-        Analyze(i, false);
-    }
-}
-
-void SensorSurvey::Analyze(std::size_t track, bool beats) {
-    const analysis::PulseAnalyzer& pulse = m_pulses[track];
-    PulseEvent event;
-    event.step = m_step;
-    event.track = static_cast<std::uint32_t>(track);
-    event.state = static_cast<std::uint8_t>(pulse.Status().state);
-    event.rateBpm = pulse.Status().rateBpm.value_or(-1.0);
-    if (beats) {
-        for (const analysis::Beat& beat : pulse.NewBeats()) {
-            event.beat = 1;
-            event.sampleIndex = beat.sampleIndex;
-            m_log->Write(event);
-        }
-    }
-    PulseEvent& last = m_logged[track];
-    if (event.beat == 0 && (event.state != last.state || event.rateBpm != last.rateBpm)) {
-        m_log->Write(event);
-    }
-    last = event;
 }
 
 std::uint64_t SensorSurvey::AnnotationBound() const {
     std::uint64_t total = m_events;
     // Appearing, each change, each pause and silence at the end.
-    for (const SensorSurveyEntry& s : m_sensors) total += 3 + s.changes + 2 * s.breaks + s.beats;
+    for (const SensorSurveyEntry& s : m_sensors) {
+        total += 3 + s.changes + 2 * s.breaks;
+        if (m_beats) {
+            const double seconds = static_cast<double>(s.lastUs - s.firstUs) / 1e6 + 1;
+            total += static_cast<std::uint64_t>(seconds * analysis::IntervalTracker::kMaxBpm / 60);
+        }
+    }
     return total;
 }
 

@@ -1,14 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "analysis/pulse_analyzer.h"
 #include "export/capture_feed.h"
-#include "export/pulse_log.h"
 
 namespace sphyra {
 
@@ -21,7 +18,6 @@ struct SensorSurveyEntry {
     std::uint64_t lastUs = 0;
     std::uint64_t changes = 0;  // gain or battery changes
     std::uint64_t breaks = 0;   // pauses long enough to be a gap
-    std::uint64_t beats = 0;
     int maxFrameSamples = 0;
     // Samples and time over steady stretches only, so pauses do not lower the rate.
     std::uint64_t steadySamples = 0;
@@ -35,8 +31,8 @@ struct SensorSurveyEntry {
 // what rate; also how many annotations the second pass will write at most.
 class SensorSurvey final : public FeedListener {
 public:
-    // With a log, runs the pulse analysis and writes what it finds there.
-    explicit SensorSurvey(PulseLog* log) : m_log(log) {}
+    // `beats`: the second pass annotates beats, which the bound must allow for.
+    explicit SensorSurvey(bool beats) : m_beats(beats) {}
 
     // Pauses longer than this between frames do not count towards the rate.
     static constexpr std::uint64_t kSteadyLimitUs = 2'000'000;
@@ -46,23 +42,19 @@ public:
     void OnFrame(const FeedFrame& frame) override;
     void OnMarker(std::uint64_t, std::uint32_t, const std::string&) override { ++m_events; }
     void OnPortEvent(std::uint64_t, std::uint8_t, const std::string&) override { ++m_events; }
-    void OnTime(std::uint64_t timeUs, std::uint32_t tick) override;
+    void OnTime(std::uint64_t timeUs, std::uint32_t) override { m_endUs = timeUs; }
 
     const std::vector<SensorSurveyEntry>& Sensors() const { return m_sensors; }
     std::uint64_t EndUs() const { return m_endUs; }
-    // An upper bound on the annotations other than beats.
+    // An upper bound on the annotations, beats counted at the highest rate the
+    // pulse analysis accepts for as long as each sensor was heard.
     std::uint64_t AnnotationBound() const;
 
 private:
     std::vector<SensorSurveyEntry> m_sensors;
-    void Analyze(std::size_t track, bool beats);
-
-    std::deque<analysis::PulseAnalyzer> m_pulses;
-    std::vector<PulseEvent> m_logged;  // the last status written for each track
     std::map<std::uint8_t, std::size_t> m_index;
     std::map<std::uint8_t, std::pair<int, int>> m_last;  // gain, battery
-    PulseLog* m_log;
-    std::uint64_t m_step = 0;
+    bool m_beats;
     std::uint64_t m_events = 0;
     std::uint64_t m_endUs = 0;
 };

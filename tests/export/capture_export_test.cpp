@@ -251,6 +251,29 @@ TEST_F(CaptureExportTest, ACutCaptureExportsUpToItsLastWholeChunk) {
     EXPECT_GT(result.frames, 0u);
 }
 
+// A capture still being recorded grows while it is exported; the second pass stops where
+// the first did, so it lays out only the sensors and frames the first one surveyed.
+TEST_F(CaptureExportTest, ACaptureGrowingBetweenThePassesExportsWhatTheFirstOneRead) {
+    const std::string bytes = test::ReadFile(m_capture.path);
+    const std::size_t header = static_cast<unsigned char>(bytes[10]) |
+                               static_cast<std::size_t>(static_cast<unsigned char>(bytes[11])) << 8;
+    ExportRequest request;
+    request.capture = m_capture.path;
+    request.edf = m_dir / "out.edf";
+    bool grown = false;
+    request.progress = [&](std::uint64_t done, std::uint64_t all) {
+        if (!grown && 2 * done >= all) {  // the second pass has begun
+            std::ofstream(m_capture.path, std::ios::binary | std::ios::app) << bytes.substr(header);
+            grown = true;
+        }
+        return true;
+    };
+    const ExportResult result = ExportCapture(request);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(grown);
+    EXPECT_EQ(result.frames, m_heard.size());
+}
+
 // Cancelling in the second pass (the window does it when the user quits mid-export) leaves
 // nothing half-written behind: no EDF, no CSV, and no folder the export made.
 TEST_F(CaptureExportTest, ACancelledExportRemovesWhatItWrote) {
