@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "analysis/biquad.h"
 
 namespace sphyra::analysis {
@@ -17,6 +19,18 @@ public:
         m_lowPass.Prime(0.0);
     }
     double Process(double x) { return m_lowPass.Process(m_highPass.Process(x)); }
+    // The same for `n` samples at once, into `out`. Both sections run in one loop on local
+    // copies, so their recurrences overlap instead of following one another through memory.
+    template <typename Sample>
+    void Process(const Sample* in, double* out, std::size_t n) {
+        Biquad high = m_highPass;
+        Biquad low = m_lowPass;
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = low.Process(high.Process(static_cast<double>(in[i])));
+        }
+        m_highPass = high;
+        m_lowPass = low;
+    }
 
 private:
     Biquad m_highPass;

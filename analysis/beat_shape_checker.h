@@ -23,10 +23,11 @@ public:
     void Restart();
     // Forgets the previous beat, so that the next is compared with none.
     void Forget() { m_previous.reset(); }
-    void Add(double filtered) {
-        if (++m_phase < m_step) return;
-        m_phase = 0;
-        m_kept[m_count++ % kCapacity] = static_cast<float>(filtered);
+    // Takes `n` band-passed samples, oldest first, keeping every m_step-th.
+    void Add(const double* filtered, std::size_t n) {
+        std::size_t i = m_step - 1 - m_phase;
+        for (; i < n; i += m_step) m_kept[m_count++ % kCapacity] = static_cast<float>(filtered[i]);
+        m_phase = (m_phase + n) % m_step;
     }
     // The correlation (-1 to 1) of the beat at `position` (samples since Design or Restart, a
     // fraction allowed) with the one before it; nothing for the first beat, or when the two are

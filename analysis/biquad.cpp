@@ -45,9 +45,8 @@ Biquad::Coefficients Biquad::ButterworthHighPass(double cornerHz, double sampleR
 void Biquad::Prime(double x) {
     // Steady state of the recurrence for a constant input: y = gain * x.
     const double gain = (m_c.b0 + m_c.b1 + m_c.b2) / (1.0 + m_c.a1 + m_c.a2);
-    const double y = gain * x;
-    m_s2 = m_c.b2 * x - m_c.a2 * y;
-    m_s1 = m_c.b1 * x - m_c.a1 * y + m_s2;
+    m_x1 = m_x2 = x;
+    m_y1 = m_y2 = gain * x;
 }
 
 }  // namespace sphyra::analysis

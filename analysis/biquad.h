@@ -2,7 +2,10 @@
 
 namespace sphyra::analysis {
 
-// One second-order section in transposed direct form II: two state values, five coefficients.
+// One second-order section in direct form I: the last two inputs and outputs, five
+// coefficients. Direct form I keeps the loop-carried path to one multiply and one add (the
+// feed-forward part never waits on the previous output), which is what bounds the filter's
+// speed; with doubles its rounding is no worse than the transposed form for this band.
 class Biquad {
 public:
     struct Coefficients {
@@ -19,16 +22,20 @@ public:
     // does not ring through the filter like a step.
     void Prime(double x);
     double Process(double x) {
-        const double y = m_c.b0 * x + m_s1;
-        m_s1 = m_c.b1 * x - m_c.a1 * y + m_s2;
-        m_s2 = m_c.b2 * x - m_c.a2 * y;
+        // The older output's term first, so that only the newest one is waited for.
+        const double y =
+            ((m_c.b0 * x + m_c.b1 * m_x1 + m_c.b2 * m_x2) - m_c.a2 * m_y2) - m_c.a1 * m_y1;
+        m_x2 = m_x1;
+        m_x1 = x;
+        m_y2 = m_y1;
+        m_y1 = y;
         return y;
     }
 
 private:
     Coefficients m_c;
-    double m_s1 = 0;
-    double m_s2 = 0;
+    double m_x1 = 0, m_x2 = 0;  // the previous inputs, newest first
+    double m_y1 = 0, m_y2 = 0;  // the previous outputs, newest first
 };
 
 }  // namespace sphyra::analysis

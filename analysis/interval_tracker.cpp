@@ -26,18 +26,6 @@ void IntervalTracker::Reset() {
     *this = IntervalTracker{};
 }
 
-std::optional<double> IntervalTracker::MedianInterval() const {
-    if (m_acceptedCount == 0) return std::nullopt;
-    return MedianOf(m_accepted, m_acceptedCount);
-}
-
-double IntervalTracker::Spread() const {
-    if (m_acceptedCount < 2) return 0;
-    const auto* begin = m_accepted.data();
-    const auto [low, high] = std::minmax_element(begin, begin + m_acceptedCount);
-    return (*high - *low) / *MedianInterval();
-}
-
 std::size_t IntervalTracker::RecentRejections(std::size_t count) const {
     count = std::min({count, m_verdictCount, kVerdicts});
     std::size_t rejected = 0;
@@ -58,6 +46,14 @@ void IntervalTracker::Accept(double interval, double beat) {
     m_accepted[m_acceptedNext] = interval;
     m_acceptedNext = (m_acceptedNext + 1) % kHistory;
     m_acceptedCount = std::min(m_acceptedCount + 1, kHistory);
+    m_median = MedianOf(m_accepted, m_acceptedCount);
+    if (m_acceptedCount >= 2) {
+        const auto* begin = m_accepted.data();
+        const auto [low, high] = std::minmax_element(begin, begin + m_acceptedCount);
+        m_spread = (*high - *low) / m_median;
+    } else {
+        m_spread = 0;
+    }
     m_lastAccepted = interval;
     ++m_acceptedRun;
     m_lastAcceptedBeat = beat;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,12 +21,29 @@ public:
 
     void Design(double sampleRateHz);
     void Restart();
-    void Add(std::uint16_t sample) {
-        Chunk& c = m_current;
-        if (sample < c.low) c.low = sample;
-        if (sample > c.high) c.high = sample;
-        if (sample == 0 || sample == 255 || sample == 0xFFFF) ++c.railed;
-        if (++c.count == m_chunkLength) Close();
+    // Takes `n` raw samples (bytes or 16-bit counts), oldest first.
+    template <typename Sample>
+    void Add(const Sample* samples, std::size_t n) {
+        while (n > 0) {
+            // A chunk's stretch at a time, in a loop with no branch to mispredict.
+            const std::size_t take = std::min(n, m_chunkLength - m_current.count);
+            std::uint16_t low = m_current.low;
+            std::uint16_t high = m_current.high;
+            std::size_t railed = 0;
+            for (std::size_t i = 0; i < take; ++i) {
+                const std::uint16_t s = samples[i];
+                low = std::min(low, s);
+                high = std::max(high, s);
+                railed += static_cast<std::size_t>((s == 0) | (s == 255) | (s == 0xFFFF));
+            }
+            m_current.low = low;
+            m_current.high = high;
+            m_current.railed += railed;
+            m_current.count += take;
+            samples += take;
+            n -= take;
+            if (m_current.count == m_chunkLength) Close();
+        }
     }
 
     // True once a full second has been seen.

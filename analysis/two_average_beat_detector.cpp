@@ -24,6 +24,10 @@ void TwoAverageBeatDetector::Design(double sampleRateHz) {
     }
     m_mask = m_filtered.size() - 1;
     m_meanWeight = 1.0 / (kMeanTimeConstantS * sampleRateHz);
+    m_meanKeep = 1.0 - m_meanWeight;
+    const auto longWindow = static_cast<double>(2 * m_halfBeat + 1);
+    m_peakScale = longWindow / static_cast<double>(2 * m_halfPeak + 1);
+    m_offsetScale = kOffsetFactor * longWindow;
     Restart();
 }
 
@@ -37,50 +41,82 @@ void TwoAverageBeatDetector::Restart() {
     m_inBlock = false;
 }
 
-bool TwoAverageBeatDetector::Process(double filtered) {
-    const double clipped = std::max(filtered, 0.0);
-    const double squared = clipped * clipped;
-    const std::uint64_t t = m_count++;
-    m_filtered[t & m_mask] = filtered;
-    m_squared[t & m_mask] = squared;
+TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Process(const double* filtered,
+                                                              std::size_t n) {
+    // The hot state lives in locals for the whole call: the rings are the only memory written.
+    double* const filteredRing = m_filtered.data();
+    double* const squaredRing = m_squared.data();
+    const std::size_t mask = m_mask;
+    const std::size_t halfPeak = m_halfPeak;
+    const std::size_t halfBeat = m_halfBeat;
+    const std::size_t longWindow = 2 * halfBeat + 1;
+    const std::size_t shortWindow = 2 * halfPeak + 1;
+    const double meanWeight = m_meanWeight;
+    const double meanKeep = m_meanKeep;
+    const double peakScale = m_peakScale;
+    const double offsetScale = m_offsetScale;
+    std::uint64_t t = m_count;
+    double peakSum = m_peakSum;
+    double beatSum = m_beatSum;
+    double squaredMean = m_squaredMean;
+    bool inBlock = m_inBlock;
+    bool beat = false;
 
-    // The ring starts zeroed, so the sums need no special start: the windows fill with zeros.
-    const std::size_t longWindow = 2 * m_halfBeat + 1;
-    m_beatSum += squared - m_squared[(t - longWindow) & m_mask];
-    // The short window is centred where the long one is: on sample t - m_halfBeat.
-    const std::uint64_t centre = t - m_halfBeat;
-    m_peakSum +=
-        m_squared[(centre + m_halfPeak) & m_mask] - m_squared[(centre - m_halfPeak - 1) & m_mask];
-    m_squaredMean += (squared - m_squaredMean) * m_meanWeight;
-    if (t < longWindow) return false;
+    std::size_t i = 0;
+    while (i < n) {
+        const double value = filtered[i++];
+        const double clipped = std::max(value, 0.0);
+        const double squared = clipped * clipped;
+        filteredRing[t & mask] = value;
+        squaredRing[t & mask] = squared;
 
-    const double shortWindow = static_cast<double>(2 * m_halfPeak + 1);
-    const double threshold =
-        m_beatSum / static_cast<double>(longWindow) + kOffsetFactor * m_squaredMean;
-    const bool above = m_peakSum / shortWindow > threshold;
-    const double value = m_filtered[centre & m_mask];
-    if (above) {
-        if (!m_inBlock || value > m_blockMax) {
-            if (!m_inBlock) m_blockStart = centre;
-            m_inBlock = true;
-            m_blockMax = value;
-            m_blockMaxIndex = centre;
-            // The sample after the centre has been taken already: the long window reaches on.
-            const double before = m_filtered[(centre - 1) & m_mask];
-            const double after = m_filtered[(centre + 1) & m_mask];
-            const double curvature = before - 2.0 * value + after;
-            m_blockMaxFraction =
-                curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
+        // The ring starts zeroed, so the sums need no special start: the windows fill with
+        // zeros.
+        beatSum += squared - squaredRing[(t - longWindow) & mask];
+        // The short window is centred where the long one is: on sample t - halfBeat.
+        const std::uint64_t centre = t - halfBeat;
+        peakSum +=
+            squaredRing[(centre + halfPeak) & mask] - squaredRing[(centre - halfPeak - 1) & mask];
+        // Keep and weight rather than step towards the sample: one multiply fewer to wait for.
+        squaredMean = squaredMean * meanKeep + squared * meanWeight;
+        if (t++ < longWindow) continue;
+
+        // Short average above long average plus offset, both sides times the long window:
+        // no division per sample.
+        const bool above = peakSum * peakScale > beatSum + offsetScale * squaredMean;
+        const double centreValue = filteredRing[centre & mask];
+        if (above) {
+            if (!inBlock || centreValue > m_blockMax) {
+                if (!inBlock) m_blockStart = centre;
+                inBlock = true;
+                m_blockMax = centreValue;
+                m_blockMaxIndex = centre;
+                // The sample after the centre has been taken already: the long window reaches
+                // on.
+                const double before = filteredRing[(centre - 1) & mask];
+                const double after = filteredRing[(centre + 1) & mask];
+                const double curvature = before - 2.0 * centreValue + after;
+                m_blockMaxFraction =
+                    curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
+            }
+            continue;
         }
-        return false;
+        if (!inBlock) continue;
+        inBlock = false;
+        if (centre - m_blockStart < shortWindow) continue;
+        m_beatIndex = m_blockMaxIndex;
+        m_beatFraction = m_blockMaxFraction;
+        m_beatHeight = m_blockMax;
+        beat = true;
+        break;
     }
-    if (!m_inBlock) return false;
-    m_inBlock = false;
-    if (centre - m_blockStart < 2 * m_halfPeak + 1) return false;
-    m_beatIndex = m_blockMaxIndex;
-    m_beatFraction = m_blockMaxFraction;
-    m_beatHeight = m_blockMax;
-    return true;
+
+    m_count = t;
+    m_peakSum = peakSum;
+    m_beatSum = beatSum;
+    m_squaredMean = squaredMean;
+    m_inBlock = inBlock;
+    return {i, beat};
 }
 
 }  // namespace sphyra::analysis
