@@ -25,21 +25,8 @@ public:
     template <typename Sample>
     void Add(const Sample* samples, std::size_t n) {
         while (n > 0) {
-            // A chunk's stretch at a time, in a loop with no branch to mispredict.
             const std::size_t take = std::min(n, m_chunkLength - m_current.count);
-            std::uint16_t low = m_current.low;
-            std::uint16_t high = m_current.high;
-            std::size_t railed = 0;
-            for (std::size_t i = 0; i < take; ++i) {
-                const std::uint16_t s = samples[i];
-                low = std::min(low, s);
-                high = std::max(high, s);
-                railed += static_cast<std::size_t>((s == 0) | (s == 255) | (s == 0xFFFF));
-            }
-            m_current.low = low;
-            m_current.high = high;
-            m_current.railed += railed;
-            m_current.count += take;
+            AddToChunk(samples, take);
             samples += take;
             n -= take;
             if (m_current.count == m_chunkLength) Close();
@@ -59,6 +46,50 @@ private:
         std::size_t count = 0;
     };
     void Close();
+    // Within one chunk: lanes of a fixed width with no branch, which the compiler turns into
+    // vector code, then the rest one by one.
+    template <typename Sample>
+    void AddToChunk(const Sample* samples, std::size_t n) {
+        constexpr std::size_t kLanes = 8;
+        std::array<std::uint16_t, kLanes> low;
+        std::array<std::uint16_t, kLanes> high;
+        // A lane counts at most a chunk's samples over kLanes: far below 65536.
+        std::array<std::uint16_t, kLanes> railed{};
+        low.fill(m_current.low);
+        high.fill(m_current.high);
+        std::size_t i = 0;
+        for (; i + kLanes <= n; i += kLanes) {
+            for (std::size_t j = 0; j < kLanes; ++j) {
+                const std::uint16_t s = samples[i + j];
+                low[j] = std::min(low[j], s);
+                high[j] = std::max(high[j], s);
+                railed[j] = static_cast<std::uint16_t>(railed[j] + IsRail(s));
+            }
+        }
+        // Locals, not the members: a sample pointer may alias them, which would force a store
+        // each time round.
+        std::uint16_t lowest = m_current.low;
+        std::uint16_t highest = m_current.high;
+        std::size_t rails = 0;
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            lowest = std::min(lowest, low[j]);
+            highest = std::max(highest, high[j]);
+            rails += railed[j];
+        }
+        for (; i < n; ++i) {
+            const std::uint16_t s = samples[i];
+            lowest = std::min(lowest, s);
+            highest = std::max(highest, s);
+            rails += IsRail(s);
+        }
+        m_current.low = lowest;
+        m_current.high = highest;
+        m_current.railed += rails;
+        m_current.count += n;
+    }
+    static std::uint16_t IsRail(std::uint16_t s) {
+        return static_cast<std::uint16_t>((s == 0) | (s == 255) | (s == 0xFFFF));
+    }
 
     std::array<Chunk, kChunks> m_chunks{};
     std::size_t m_closed = 0;  // chunks closed since the start, capped at kChunks

@@ -1,11 +1,13 @@
 #include "analysis/two_average_beat_detector.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 namespace sphyra::analysis {
 namespace {
+
+// The least room the buffers keep for new samples.
+constexpr std::size_t kMinRoom = 512;
 
 std::size_t HalfWindow(double seconds, double sampleRateHz) {
     return static_cast<std::size_t>(std::lround(seconds * sampleRateHz / 2.0));
@@ -16,13 +18,14 @@ std::size_t HalfWindow(double seconds, double sampleRateHz) {
 void TwoAverageBeatDetector::Design(double sampleRateHz) {
     m_halfPeak = HalfWindow(kPeakWindowS, sampleRateHz);
     m_halfBeat = std::max(HalfWindow(kBeatWindowS, sampleRateHz), m_halfPeak + 1);
-    // The long window plus the sample that leaves it.
-    const std::size_t needed = std::bit_ceil(2 * m_halfBeat + 2);
+    m_history = 2 * m_halfBeat + 1;
+    // Room for at least as many new samples as the history holds, so that sliding it costs at
+    // most a copy of one sample per new one.
+    const std::size_t needed = m_history + std::max(m_history, kMinRoom);
     if (m_filtered.size() < needed) {
         m_filtered.resize(needed);
         m_squared.resize(needed);
     }
-    m_mask = m_filtered.size() - 1;
     m_meanWeight = 1.0 / (kMeanTimeConstantS * sampleRateHz);
     m_meanKeep = 1.0 - m_meanWeight;
     const auto longWindow = static_cast<double>(2 * m_halfBeat + 1);
@@ -32,8 +35,10 @@ void TwoAverageBeatDetector::Design(double sampleRateHz) {
 }
 
 void TwoAverageBeatDetector::Restart() {
-    std::fill(m_filtered.begin(), m_filtered.end(), 0.0);
-    std::fill(m_squared.begin(), m_squared.end(), 0.0);
+    // The windows start on zeros, so the sums need no special start.
+    std::fill_n(m_filtered.begin(), m_history, 0.0);
+    std::fill_n(m_squared.begin(), m_history, 0.0);
+    m_position = m_history;
     m_count = 0;
     m_peakSum = 0;
     m_beatSum = 0;
@@ -43,58 +48,78 @@ void TwoAverageBeatDetector::Restart() {
 
 TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Process(const double* filtered,
                                                               std::size_t n) {
-    // The hot state lives in locals for the whole call: the rings are the only memory written.
-    double* const filteredRing = m_filtered.data();
-    double* const squaredRing = m_squared.data();
-    const std::size_t mask = m_mask;
+    std::size_t taken = 0;
+    while (taken < n) {
+        if (m_position == m_filtered.size()) {
+            const auto from = static_cast<std::ptrdiff_t>(m_position - m_history);
+            std::copy(m_filtered.begin() + from, m_filtered.end(), m_filtered.begin());
+            std::copy(m_squared.begin() + from, m_squared.end(), m_squared.begin());
+            m_position = m_history;
+        }
+        const Taken run =
+            Run(filtered + taken, std::min(n - taken, m_filtered.size() - m_position));
+        taken += run.count;
+        if (run.beat) return {taken, true};
+    }
+    return {taken, false};
+}
+
+TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered, std::size_t n) {
+    // Sample k of this call goes to slot k; every window is a fixed offset from there. The
+    // hot state lives in locals for the whole call.
+    double* const values = m_filtered.data() + m_position;
+    double* const squares = m_squared.data() + m_position;
     const std::size_t halfPeak = m_halfPeak;
     const std::size_t halfBeat = m_halfBeat;
-    const std::size_t longWindow = 2 * halfBeat + 1;
+    const std::size_t longWindow = m_history;
     const std::size_t shortWindow = 2 * halfPeak + 1;
+    // The short window is centred where the long one is: on sample k - halfBeat.
+    const double* const leaving = squares - longWindow;
+    const double* const peakEntering = squares - halfBeat + halfPeak;
+    const double* const peakLeaving = squares - halfBeat - halfPeak - 1;
+    const double* const centres = values - halfBeat;
     const double meanWeight = m_meanWeight;
     const double meanKeep = m_meanKeep;
     const double peakScale = m_peakScale;
     const double offsetScale = m_offsetScale;
-    std::uint64_t t = m_count;
+    const std::uint64_t first = m_count;
+    // Samples before this one have no full long window behind their centre yet.
+    const std::size_t warm = first < longWindow ? static_cast<std::size_t>(longWindow - first) : 0;
     double peakSum = m_peakSum;
     double beatSum = m_beatSum;
     double squaredMean = m_squaredMean;
     bool inBlock = m_inBlock;
     bool beat = false;
 
-    std::size_t i = 0;
-    while (i < n) {
-        const double value = filtered[i++];
-        const double clipped = std::max(value, 0.0);
+    std::size_t k = 0;
+    while (k < n) {
+        const double value = filtered[k];
+        // Written as a compare and select so that it may compile to a max, not a branch.
+        const double clipped = value > 0.0 ? value : 0.0;
         const double squared = clipped * clipped;
-        filteredRing[t & mask] = value;
-        squaredRing[t & mask] = squared;
-
-        // The ring starts zeroed, so the sums need no special start: the windows fill with
-        // zeros.
-        beatSum += squared - squaredRing[(t - longWindow) & mask];
-        // The short window is centred where the long one is: on sample t - halfBeat.
-        const std::uint64_t centre = t - halfBeat;
-        peakSum +=
-            squaredRing[(centre + halfPeak) & mask] - squaredRing[(centre - halfPeak - 1) & mask];
+        values[k] = value;
+        squares[k] = squared;
+        beatSum += squared - leaving[k];
+        peakSum += peakEntering[k] - peakLeaving[k];
         // Keep and weight rather than step towards the sample: one multiply fewer to wait for.
         squaredMean = squaredMean * meanKeep + squared * meanWeight;
-        if (t++ < longWindow) continue;
+        if (k++ < warm) continue;
 
         // Short average above long average plus offset, both sides times the long window:
         // no division per sample.
         const bool above = peakSum * peakScale > beatSum + offsetScale * squaredMean;
-        const double centreValue = filteredRing[centre & mask];
         if (above) {
+            const double centreValue = centres[k - 1];
             if (!inBlock || centreValue > m_blockMax) {
+                const std::uint64_t centre = first + k - 1 - halfBeat;
                 if (!inBlock) m_blockStart = centre;
                 inBlock = true;
                 m_blockMax = centreValue;
                 m_blockMaxIndex = centre;
                 // The sample after the centre has been taken already: the long window reaches
                 // on.
-                const double before = filteredRing[(centre - 1) & mask];
-                const double after = filteredRing[(centre + 1) & mask];
+                const double before = centres[k - 2];
+                const double after = centres[k];
                 const double curvature = before - 2.0 * centreValue + after;
                 m_blockMaxFraction =
                     curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
@@ -103,7 +128,7 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Process(const double* filt
         }
         if (!inBlock) continue;
         inBlock = false;
-        if (centre - m_blockStart < shortWindow) continue;
+        if (first + k - 1 - halfBeat - m_blockStart < shortWindow) continue;
         m_beatIndex = m_blockMaxIndex;
         m_beatFraction = m_blockMaxFraction;
         m_beatHeight = m_blockMax;
@@ -111,12 +136,13 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Process(const double* filt
         break;
     }
 
-    m_count = t;
+    m_count = first + k;
+    m_position += k;
     m_peakSum = peakSum;
     m_beatSum = beatSum;
     m_squaredMean = squaredMean;
     m_inBlock = inBlock;
-    return {i, beat};
+    return {k, beat};
 }
 
 }  // namespace sphyra::analysis

@@ -44,9 +44,16 @@ public:
     std::size_t DecisionDelay() const { return m_halfBeat; }
 
 private:
-    std::vector<double> m_filtered;  // ring of band-passed samples
-    std::vector<double> m_squared;   // ring of clipped, squared samples
-    std::size_t m_mask = 0;
+    // Takes at most the room left in the buffers.
+    Taken Run(const double* filtered, std::size_t n);
+
+    // The band-passed and the clipped, squared samples, oldest first, in buffers that slide:
+    // the windows reach back from the next sample by fixed offsets, with no wrap to compute,
+    // and when the room runs out the history is moved to the front, seldom.
+    std::vector<double> m_filtered;
+    std::vector<double> m_squared;
+    std::size_t m_history = 0;   // samples the windows reach back: the long window
+    std::size_t m_position = 0;  // where the next sample goes
     std::size_t m_halfPeak = 0;  // the short window is 2 * m_halfPeak + 1 samples
     std::size_t m_halfBeat = 0;  // the long window is 2 * m_halfBeat + 1 samples
     double m_meanWeight = 0;
