@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 
 namespace sphyra::analysis {
 namespace {
@@ -15,17 +14,19 @@ template <std::size_t N>
 void Sort(std::array<double, N>& values, std::size_t count) {
     if constexpr (N == 8) {
         if (count == N) {
-            // Its 19 compare-exchanges, as pairs of places, in six rounds.
-            constexpr std::array<std::uint8_t, 38> kPairs{0, 2, 1, 3, 4, 6, 5, 7, 0, 4, 1, 5, 2,
-                                                          6, 3, 7, 0, 1, 2, 3, 4, 5, 6, 7, 2, 4,
-                                                          3, 5, 1, 4, 3, 6, 1, 2, 3, 4, 5, 6};
-            for (std::size_t k = 0; k < kPairs.size(); k += 2) {
-                double& a = values[kPairs[k]];
-                double& b = values[kPairs[k + 1]];
-                const double low = std::min(a, b);
-                b = std::max(a, b);
-                a = low;
-            }
+            // Its 19 compare-exchanges in six rounds, written out so that the values stay in
+            // registers throughout.
+            const auto exchange = [&values](std::size_t i, std::size_t j) {
+                const double low = std::min(values[i], values[j]);
+                values[j] = std::max(values[i], values[j]);
+                values[i] = low;
+            };
+            exchange(0, 2), exchange(1, 3), exchange(4, 6), exchange(5, 7);
+            exchange(0, 4), exchange(1, 5), exchange(2, 6), exchange(3, 7);
+            exchange(0, 1), exchange(2, 3), exchange(4, 5), exchange(6, 7);
+            exchange(2, 4), exchange(3, 5);
+            exchange(1, 4), exchange(3, 6);
+            exchange(1, 2), exchange(3, 4), exchange(5, 6);
             return;
         }
     }

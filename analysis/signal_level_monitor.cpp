@@ -14,14 +14,26 @@ void SignalLevelMonitor::Design(double sampleRateHz) {
 void SignalLevelMonitor::Restart() {
     m_closed = 0;
     m_next = 0;
-    m_current = Chunk{};
+    m_lanes = kEmpty;
+    m_rest = Chunk{};
+    m_count = 0;
 }
 
 void SignalLevelMonitor::Close() {
-    m_chunks[m_next] = m_current;
+    // Gathered in locals: the chunk written through a reference might alias the lanes read.
+    Chunk c = m_rest;
+    for (std::size_t j = 0; j < kLanes; ++j) {
+        c.low = std::min(c.low, m_lanes.low[j]);
+        c.high = std::max(c.high, m_lanes.high[j]);
+        c.railed += m_lanes.railed[j];
+    }
+    c.count = m_count;
+    m_chunks[m_next] = c;
     m_next = (m_next + 1) % kChunks;
     m_closed = std::min(m_closed + 1, kChunks);
-    m_current = Chunk{};
+    m_lanes = kEmpty;
+    m_rest = Chunk{};
+    m_count = 0;
 }
 
 bool SignalLevelMonitor::NoSignal() const {

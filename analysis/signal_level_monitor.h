@@ -25,11 +25,11 @@ public:
     template <typename Sample>
     void Add(const Sample* samples, std::size_t n) {
         while (n > 0) {
-            const std::size_t take = std::min(n, m_chunkLength - m_current.count);
+            const std::size_t take = std::min(n, m_chunkLength - m_count);
             AddToChunk(samples, take);
             samples += take;
             n -= take;
-            if (m_current.count == m_chunkLength) Close();
+            if (m_count == m_chunkLength) Close();
         }
     }
 
@@ -45,47 +45,47 @@ private:
         std::size_t railed = 0;
         std::size_t count = 0;
     };
-    void Close();
-    // Within one chunk: lanes of a fixed width with no branch, which the compiler turns into
-    // vector code, then the rest one by one.
-    template <typename Sample>
-    void AddToChunk(const Sample* samples, std::size_t n) {
-        constexpr std::size_t kLanes = 8;
+    // The chunk being filled, spread over lanes of a fixed width: any sample may go to any
+    // lane, so whole groups go in with no branch, which the compiler turns into vector code,
+    // and the lanes are gathered only when the chunk closes.
+    static constexpr std::size_t kLanes = 8;
+    struct Lanes {
         std::array<std::uint16_t, kLanes> low;
         std::array<std::uint16_t, kLanes> high;
-        // A lane counts at most a chunk's samples over kLanes: far below 65536.
-        std::array<std::uint16_t, kLanes> railed{};
-        low.fill(m_current.low);
-        high.fill(m_current.high);
+        // A lane counts at most a chunk's samples over kLanes, plus fewer than kLanes: far
+        // below 65536.
+        std::array<std::uint16_t, kLanes> railed;
+    };
+    static constexpr Lanes kEmpty{
+        {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {}, {}};
+
+    void Close();
+    template <typename Sample>
+    void AddToChunk(const Sample* samples, std::size_t n) {
+        // A local copy: a sample pointer may alias the members, which would force a store each
+        // time round.
+        Lanes lanes = m_lanes;
         std::size_t i = 0;
         for (; i + kLanes <= n; i += kLanes) {
-            for (std::size_t j = 0; j < kLanes; ++j) {
-                const std::uint16_t s = samples[i + j];
-                low[j] = std::min(low[j], s);
-                high[j] = std::max(high[j], s);
-                railed[j] = static_cast<std::uint16_t>(railed[j] + IsRail(s));
-            }
+            for (std::size_t j = 0; j < kLanes; ++j) Put(lanes, j, samples[i + j]);
         }
-        // Locals, not the members: a sample pointer may alias them, which would force a store
-        // each time round.
-        std::uint16_t lowest = m_current.low;
-        std::uint16_t highest = m_current.high;
-        std::size_t rails = 0;
-        for (std::size_t j = 0; j < kLanes; ++j) {
-            lowest = std::min(lowest, low[j]);
-            highest = std::max(highest, high[j]);
-            rails += railed[j];
-        }
+        // The rest one by one, into a chunk of its own kept apart from the lanes: written
+        // into a lane, it would stall the next vector load of that lane.
+        Chunk rest = m_rest;
         for (; i < n; ++i) {
             const std::uint16_t s = samples[i];
-            lowest = std::min(lowest, s);
-            highest = std::max(highest, s);
-            rails += IsRail(s);
+            rest.low = std::min(rest.low, s);
+            rest.high = std::max(rest.high, s);
+            rest.railed += IsRail(s);
         }
-        m_current.low = lowest;
-        m_current.high = highest;
-        m_current.railed += rails;
-        m_current.count += n;
+        m_rest = rest;
+        m_lanes = lanes;
+        m_count += n;
+    }
+    static void Put(Lanes& lanes, std::size_t j, std::uint16_t s) {
+        lanes.low[j] = std::min(lanes.low[j], s);
+        lanes.high[j] = std::max(lanes.high[j], s);
+        lanes.railed[j] = static_cast<std::uint16_t>(lanes.railed[j] + IsRail(s));
     }
     static std::uint16_t IsRail(std::uint16_t s) {
         return static_cast<std::uint16_t>((s == 0) | (s == 255) | (s == 0xFFFF));
@@ -94,7 +94,9 @@ private:
     std::array<Chunk, kChunks> m_chunks{};
     std::size_t m_closed = 0;  // chunks closed since the start, capped at kChunks
     std::size_t m_next = 0;
-    Chunk m_current;
+    Lanes m_lanes = kEmpty;
+    Chunk m_rest;
+    std::size_t m_count = 0;  // samples in the chunk being filled
     std::size_t m_chunkLength = 1;
 };
 

@@ -94,9 +94,9 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered
     std::size_t k = 0;
     while (k < n) {
         const double value = filtered[k];
-        // Written as a compare and select so that it may compile to a max, not a branch.
-        const double clipped = value > 0.0 ? value : 0.0;
-        const double squared = clipped * clipped;
+        // Clipped at zero and squared, written so that it compiles to a mask rather than a
+        // branch on the sign (a negative value gives -0, which sums as 0).
+        const double squared = value * std::max(value, 0.0);
         values[k] = value;
         squares[k] = squared;
         beatSum += squared - leaving[k];
