@@ -45,15 +45,14 @@ private:
         std::size_t railed = 0;
         std::size_t count = 0;
     };
-    // The chunk being filled, spread over lanes of a fixed width: any sample may go to any
-    // lane, so whole groups go in with no branch, which the compiler turns into vector code,
-    // and the lanes are gathered only when the chunk closes.
+    // A chunk spread over lanes of a fixed width: any sample may go to any lane, so whole
+    // groups go in with no branch, which the compiler turns into vector code, and the lanes
+    // are gathered only when the status is asked for, once a batch, not at every chunk.
     static constexpr std::size_t kLanes = 8;
     struct Lanes {
         std::array<std::uint16_t, kLanes> low;
         std::array<std::uint16_t, kLanes> high;
-        // A lane counts at most a chunk's samples over kLanes, plus fewer than kLanes: far
-        // below 65536.
+        // A lane counts at most a second's samples over kLanes: far below 65536.
         std::array<std::uint16_t, kLanes> railed;
     };
     static constexpr Lanes kEmpty{
@@ -91,7 +90,12 @@ private:
         return static_cast<std::uint16_t>((s == 0) | (s == 255) | (s == 0xFFFF));
     }
 
-    std::array<Chunk, kChunks> m_chunks{};
+    struct Closed {
+        Lanes lanes = kEmpty;
+        Chunk rest;  // and the count
+    };
+
+    std::array<Closed, kChunks> m_chunks{};
     std::size_t m_closed = 0;  // chunks closed since the start, capped at kChunks
     std::size_t m_next = 0;
     Lanes m_lanes = kEmpty;
