@@ -41,6 +41,11 @@ private:
     std::size_t m_phase = 0;
     double m_keptRateHz = kKeptRateHz;
     std::optional<double> m_previous;  // the previous beat, in kept values
+    // The sum and the sum of squares of the latest beat's stretch: where it starts, how long.
+    std::int64_t m_cachedStart = 0;
+    std::int64_t m_cachedCount = 0;
+    double m_cachedSum = 0;
+    double m_cachedSquares = 0;
 };
 
 }  // namespace sphyra::analysis
