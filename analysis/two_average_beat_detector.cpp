@@ -91,8 +91,7 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered
     bool inBlock = m_inBlock;
     bool beat = false;
 
-    std::size_t k = 0;
-    while (k < n) {
+    const auto take = [&](std::size_t k) {
         const double value = filtered[k];
         // Clipped at zero and squared, written so that it compiles to a mask rather than a
         // branch on the sign (a negative value gives -0, which sums as 0).
@@ -103,7 +102,12 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered
         peakSum += peakEntering[k] - peakLeaving[k];
         // Keep and weight rather than step towards the sample: one multiply fewer to wait for.
         squaredMean = squaredMean * meanKeep + squared * meanWeight;
-        if (k++ < warm) continue;
+    };
+    std::size_t k = 0;
+    // Until the long window is full behind the centre, the samples only fill the windows.
+    for (const std::size_t end = std::min(n, warm); k < end; ++k) take(k);
+    while (k < n) {
+        take(k++);
 
         // Short average above long average plus offset, both sides times the long window:
         // no division per sample.
