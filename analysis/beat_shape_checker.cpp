@@ -15,6 +15,8 @@ void BeatShapeChecker::Restart() {
     m_count = 0;
     m_phase = 0;
     m_previous.reset();
+    // Kept values are counted afresh: the cached sums no longer point anywhere.
+    m_cachedCount = 0;
 }
 
 std::optional<double> BeatShapeChecker::OnBeat(double position) {
@@ -37,15 +39,29 @@ std::optional<double> BeatShapeChecker::OnBeat(double position) {
     const auto b = static_cast<std::int64_t>(std::lround(here)) - w;
     double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
     const std::int64_t n = 2 * w + 1;
+    // The previous beat's own sums, when its stretch is the one this beat's were taken over
+    // last time (as it is while the rate holds): the same values added in the same order.
+    if (a == m_cachedStart && n == m_cachedCount) {
+        sa = m_cachedSum;
+        saa = m_cachedSquares;
+    } else {
+        for (std::int64_t i = 0; i < n; ++i) {
+            const double x = m_kept[static_cast<std::size_t>(a + i) % kCapacity];
+            sa += x;
+            saa += x * x;
+        }
+    }
     for (std::int64_t i = 0; i < n; ++i) {
         const double x = m_kept[static_cast<std::size_t>(a + i) % kCapacity];
         const double y = m_kept[static_cast<std::size_t>(b + i) % kCapacity];
-        sa += x;
         sb += y;
-        saa += x * x;
         sbb += y * y;
         sab += x * y;
     }
+    m_cachedStart = b;
+    m_cachedCount = n;
+    m_cachedSum = sb;
+    m_cachedSquares = sbb;
     const auto count = static_cast<double>(n);
     const double va = saa - sa * sa / count;
     const double vb = sbb - sb * sb / count;

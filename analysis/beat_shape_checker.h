@@ -23,10 +23,11 @@ public:
     void Restart();
     // Forgets the previous beat, so that the next is compared with none.
     void Forget() { m_previous.reset(); }
-    void Add(double filtered) {
-        if (++m_phase < m_step) return;
-        m_phase = 0;
-        m_kept[m_count++ % kCapacity] = static_cast<float>(filtered);
+    // Takes `n` band-passed samples, oldest first, keeping every m_step-th.
+    void Add(const double* filtered, std::size_t n) {
+        std::size_t i = m_step - 1 - m_phase;
+        for (; i < n; i += m_step) m_kept[m_count++ % kCapacity] = static_cast<float>(filtered[i]);
+        m_phase = (m_phase + n) % m_step;
     }
     // The correlation (-1 to 1) of the beat at `position` (samples since Design or Restart, a
     // fraction allowed) with the one before it; nothing for the first beat, or when the two are
@@ -40,6 +41,11 @@ private:
     std::size_t m_phase = 0;
     double m_keptRateHz = kKeptRateHz;
     std::optional<double> m_previous;  // the previous beat, in kept values
+    // The sum and the sum of squares of the latest beat's stretch: where it starts, how long.
+    std::int64_t m_cachedStart = 0;
+    std::int64_t m_cachedCount = 0;
+    double m_cachedSum = 0;
+    double m_cachedSquares = 0;
 };
 
 }  // namespace sphyra::analysis

@@ -20,9 +20,9 @@ Prewarped Warp(double cornerHz, double sampleRateHz) {
 
 }  // namespace
 
-Biquad::Coefficients Biquad::ButterworthLowPass(double cornerHz, double sampleRateHz) {
+Biquad Biquad::ButterworthLowPass(double cornerHz, double sampleRateHz) {
     const auto [k, norm] = Warp(cornerHz, sampleRateHz);
-    Coefficients c;
+    Biquad c;
     c.b0 = k * k * norm;
     c.b1 = 2.0 * c.b0;
     c.b2 = c.b0;
@@ -31,23 +31,15 @@ Biquad::Coefficients Biquad::ButterworthLowPass(double cornerHz, double sampleRa
     return c;
 }
 
-Biquad::Coefficients Biquad::ButterworthHighPass(double cornerHz, double sampleRateHz) {
+Biquad Biquad::ButterworthHighPass(double cornerHz, double sampleRateHz) {
     const auto [k, norm] = Warp(cornerHz, sampleRateHz);
-    Coefficients c;
+    Biquad c;
     c.b0 = norm;
     c.b1 = -2.0 * norm;
     c.b2 = norm;
     c.a1 = 2.0 * (k * k - 1.0) * norm;
     c.a2 = (1.0 - k / kButterworthQ + k * k) * norm;
     return c;
-}
-
-void Biquad::Prime(double x) {
-    // Steady state of the recurrence for a constant input: y = gain * x.
-    const double gain = (m_c.b0 + m_c.b1 + m_c.b2) / (1.0 + m_c.a1 + m_c.a2);
-    const double y = gain * x;
-    m_s2 = m_c.b2 * x - m_c.a2 * y;
-    m_s1 = m_c.b1 * x - m_c.a1 * y + m_s2;
 }
 
 }  // namespace sphyra::analysis

@@ -33,7 +33,10 @@ public:
 
     std::size_t AcceptedCount() const { return m_acceptedCount; }
     // Median of the accepted intervals held, in samples.
-    std::optional<double> MedianInterval() const;
+    std::optional<double> MedianInterval() const {
+        if (m_acceptedCount == 0) return std::nullopt;
+        return m_median;
+    }
     double LastAcceptedInterval() const { return m_lastAccepted; }
     // The beat that ended the latest accepted interval.
     std::optional<double> LastAcceptedBeat() const { return m_lastAcceptedBeat; }
@@ -42,7 +45,7 @@ public:
     // How many of the latest `count` verdicts (at most kVerdicts) rejected an interval.
     std::size_t RecentRejections(std::size_t count) const;
     // Widest spread of the accepted intervals held, as a share of their median.
-    double Spread() const;
+    double Spread() const { return m_spread; }
 
 private:
     void Accept(double interval, double beat);
@@ -53,6 +56,9 @@ private:
     std::size_t m_acceptedCount = 0;
     std::size_t m_acceptedNext = 0;
     std::size_t m_acceptedRun = 0;
+    // Of the accepted intervals held, kept as they change: the status asks after every batch.
+    double m_median = 0;
+    double m_spread = 0;
     double m_lastAccepted = 0;
     std::optional<double> m_lastAcceptedBeat;
 

@@ -1,6 +1,7 @@
 #include "analysis/pulse_analyzer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace sphyra::analysis {
@@ -116,28 +117,38 @@ void PulseAnalyzer::AddBatch(std::uint32_t tick, const Sample* samples, std::siz
     }
     m_haveTick = true;
     m_lastTick = tick;
-    if (Running()) {
-        for (std::size_t i = 0; i < n; ++i) {
-            Process(samples[i]);
-            ++m_samplesSeen;
-        }
-    } else {
-        m_samplesSeen += n;
-    }
+    if (Running()) Process(samples, n);
+    m_samplesSeen += n;
     UpdateStatus(0);
 }
 
-void PulseAnalyzer::Process(std::uint16_t sample) {
-    const auto x = static_cast<double>(sample);
+template <typename Sample>
+void PulseAnalyzer::Process(const Sample* samples, std::size_t n) {
+    if (n == 0) return;
     if (!m_primed) {
-        m_filter.Prime(x);
+        m_filter.Prime(static_cast<double>(samples[0]));
         m_primed = true;
     }
-    m_level.Add(sample);
-    const double filtered = m_filter.Process(x);
-    m_shape.Add(filtered);
-    if (m_detector.Process(filtered)) {
-        OnBeat(m_segmentStart + m_detector.BeatIndex(), m_detector.BeatFraction());
+    // Nothing reads the level until the status after the batch.
+    m_level.Add(samples, n);
+    // Each stage runs over a block in its own tight loop. The shape checker is fed lazily, up
+    // to the sample that closed a beat before that beat is judged, as if sample by sample.
+    std::array<double, kBlock> filtered;
+    for (std::size_t start = 0; start < n; start += kBlock) {
+        const std::size_t length = std::min(kBlock, n - start);
+        m_filter.Process(samples + start, filtered.data(), length);
+        std::size_t shaped = 0;
+        std::size_t done = 0;
+        while (done < length) {
+            const TwoAverageBeatDetector::Taken taken =
+                m_detector.Process(filtered.data() + done, length - done);
+            done += taken.count;
+            if (!taken.beat) continue;
+            m_shape.Add(filtered.data() + shaped, done - shaped);
+            shaped = done;
+            OnBeat(m_segmentStart + m_detector.BeatIndex(), m_detector.BeatFraction());
+        }
+        m_shape.Add(filtered.data() + shaped, length - shaped);
     }
 }
 

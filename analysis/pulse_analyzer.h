@@ -66,7 +66,8 @@ private:
     void AddBatch(std::uint32_t tick, const Sample* samples, std::size_t n);
     void FollowSampleRate();
     void Restart(double hz);
-    void Process(std::uint16_t sample);
+    template <typename Sample>
+    void Process(const Sample* samples, std::size_t n);
     void OnBeat(std::uint64_t sampleIndex, double fraction);
     void UpdateStatus(double silenceS);
     double TimeOf(double position) const;
@@ -74,6 +75,9 @@ private:
     bool Running() const {
         return m_designRateHz >= kMinSampleRateHz && m_designRateHz <= kMaxSampleRateHz;
     }
+
+    // Samples filtered at a time, on the stack.
+    static constexpr std::size_t kBlock = 256;
 
     SampleRateEstimator m_estimator;
     BandPassFilter m_filter;

@@ -1,11 +1,13 @@
 #include "analysis/two_average_beat_detector.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 namespace sphyra::analysis {
 namespace {
+
+// The least room the buffers keep for new samples.
+constexpr std::size_t kMinRoom = 512;
 
 std::size_t HalfWindow(double seconds, double sampleRateHz) {
     return static_cast<std::size_t>(std::lround(seconds * sampleRateHz / 2.0));
@@ -16,20 +18,27 @@ std::size_t HalfWindow(double seconds, double sampleRateHz) {
 void TwoAverageBeatDetector::Design(double sampleRateHz) {
     m_halfPeak = HalfWindow(kPeakWindowS, sampleRateHz);
     m_halfBeat = std::max(HalfWindow(kBeatWindowS, sampleRateHz), m_halfPeak + 1);
-    // The long window plus the sample that leaves it.
-    const std::size_t needed = std::bit_ceil(2 * m_halfBeat + 2);
+    m_history = 2 * m_halfBeat + 1;
+    // Room for at least as many new samples as the history holds, so that sliding it costs at
+    // most a copy of one sample per new one.
+    const std::size_t needed = m_history + std::max(m_history, kMinRoom);
     if (m_filtered.size() < needed) {
         m_filtered.resize(needed);
         m_squared.resize(needed);
     }
-    m_mask = m_filtered.size() - 1;
     m_meanWeight = 1.0 / (kMeanTimeConstantS * sampleRateHz);
+    m_meanKeep = 1.0 - m_meanWeight;
+    const auto longWindow = static_cast<double>(2 * m_halfBeat + 1);
+    m_peakScale = longWindow / static_cast<double>(2 * m_halfPeak + 1);
+    m_offsetScale = kOffsetFactor * longWindow;
     Restart();
 }
 
 void TwoAverageBeatDetector::Restart() {
-    std::fill(m_filtered.begin(), m_filtered.end(), 0.0);
-    std::fill(m_squared.begin(), m_squared.end(), 0.0);
+    // The windows start on zeros, so the sums need no special start.
+    std::fill_n(m_filtered.begin(), m_history, 0.0);
+    std::fill_n(m_squared.begin(), m_history, 0.0);
+    m_position = m_history;
     m_count = 0;
     m_peakSum = 0;
     m_beatSum = 0;
@@ -37,50 +46,107 @@ void TwoAverageBeatDetector::Restart() {
     m_inBlock = false;
 }
 
-bool TwoAverageBeatDetector::Process(double filtered) {
-    const double clipped = std::max(filtered, 0.0);
-    const double squared = clipped * clipped;
-    const std::uint64_t t = m_count++;
-    m_filtered[t & m_mask] = filtered;
-    m_squared[t & m_mask] = squared;
-
-    // The ring starts zeroed, so the sums need no special start: the windows fill with zeros.
-    const std::size_t longWindow = 2 * m_halfBeat + 1;
-    m_beatSum += squared - m_squared[(t - longWindow) & m_mask];
-    // The short window is centred where the long one is: on sample t - m_halfBeat.
-    const std::uint64_t centre = t - m_halfBeat;
-    m_peakSum +=
-        m_squared[(centre + m_halfPeak) & m_mask] - m_squared[(centre - m_halfPeak - 1) & m_mask];
-    m_squaredMean += (squared - m_squaredMean) * m_meanWeight;
-    if (t < longWindow) return false;
-
-    const double shortWindow = static_cast<double>(2 * m_halfPeak + 1);
-    const double threshold =
-        m_beatSum / static_cast<double>(longWindow) + kOffsetFactor * m_squaredMean;
-    const bool above = m_peakSum / shortWindow > threshold;
-    const double value = m_filtered[centre & m_mask];
-    if (above) {
-        if (!m_inBlock || value > m_blockMax) {
-            if (!m_inBlock) m_blockStart = centre;
-            m_inBlock = true;
-            m_blockMax = value;
-            m_blockMaxIndex = centre;
-            // The sample after the centre has been taken already: the long window reaches on.
-            const double before = m_filtered[(centre - 1) & m_mask];
-            const double after = m_filtered[(centre + 1) & m_mask];
-            const double curvature = before - 2.0 * value + after;
-            m_blockMaxFraction =
-                curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
+TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Process(const double* filtered,
+                                                              std::size_t n) {
+    std::size_t taken = 0;
+    while (taken < n) {
+        if (m_position == m_filtered.size()) {
+            const auto from = static_cast<std::ptrdiff_t>(m_position - m_history);
+            std::copy(m_filtered.begin() + from, m_filtered.end(), m_filtered.begin());
+            std::copy(m_squared.begin() + from, m_squared.end(), m_squared.begin());
+            m_position = m_history;
         }
-        return false;
+        const Taken run =
+            Run(filtered + taken, std::min(n - taken, m_filtered.size() - m_position));
+        taken += run.count;
+        if (run.beat) return {taken, true};
     }
-    if (!m_inBlock) return false;
-    m_inBlock = false;
-    if (centre - m_blockStart < 2 * m_halfPeak + 1) return false;
-    m_beatIndex = m_blockMaxIndex;
-    m_beatFraction = m_blockMaxFraction;
-    m_beatHeight = m_blockMax;
-    return true;
+    return {taken, false};
+}
+
+TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered, std::size_t n) {
+    // Sample k of this call goes to slot k; every window is a fixed offset from there. The
+    // hot state lives in locals for the whole call.
+    double* const values = m_filtered.data() + m_position;
+    double* const squares = m_squared.data() + m_position;
+    const std::size_t halfPeak = m_halfPeak;
+    const std::size_t halfBeat = m_halfBeat;
+    const std::size_t longWindow = m_history;
+    const std::size_t shortWindow = 2 * halfPeak + 1;
+    // The short window is centred where the long one is: on sample k - halfBeat.
+    const double* const leaving = squares - longWindow;
+    const double* const peakEntering = squares - halfBeat + halfPeak;
+    const double* const peakLeaving = squares - halfBeat - halfPeak - 1;
+    const double* const centres = values - halfBeat;
+    const double meanWeight = m_meanWeight;
+    const double meanKeep = m_meanKeep;
+    const double peakScale = m_peakScale;
+    const double offsetScale = m_offsetScale;
+    const std::uint64_t first = m_count;
+    // Samples before this one have no full long window behind their centre yet.
+    const std::size_t warm = first < longWindow ? static_cast<std::size_t>(longWindow - first) : 0;
+    double peakSum = m_peakSum;
+    double beatSum = m_beatSum;
+    double squaredMean = m_squaredMean;
+    bool inBlock = m_inBlock;
+    bool beat = false;
+
+    const auto take = [&](std::size_t k) {
+        const double value = filtered[k];
+        // Clipped at zero and squared, written so that it compiles to a mask rather than a
+        // branch on the sign (a negative value gives -0, which sums as 0).
+        const double squared = value * std::max(value, 0.0);
+        values[k] = value;
+        squares[k] = squared;
+        beatSum += squared - leaving[k];
+        peakSum += peakEntering[k] - peakLeaving[k];
+        // Keep and weight rather than step towards the sample: one multiply fewer to wait for.
+        squaredMean = squaredMean * meanKeep + squared * meanWeight;
+    };
+    std::size_t k = 0;
+    // Until the long window is full behind the centre, the samples only fill the windows.
+    for (const std::size_t end = std::min(n, warm); k < end; ++k) take(k);
+    while (k < n) {
+        take(k++);
+
+        // Short average above long average plus offset, both sides times the long window:
+        // no division per sample.
+        const bool above = peakSum * peakScale > beatSum + offsetScale * squaredMean;
+        if (above) {
+            const double centreValue = centres[k - 1];
+            if (!inBlock || centreValue > m_blockMax) {
+                const std::uint64_t centre = first + k - 1 - halfBeat;
+                if (!inBlock) m_blockStart = centre;
+                inBlock = true;
+                m_blockMax = centreValue;
+                m_blockMaxIndex = centre;
+                // The sample after the centre has been taken already: the long window reaches
+                // on.
+                const double before = centres[k - 2];
+                const double after = centres[k];
+                const double curvature = before - 2.0 * centreValue + after;
+                m_blockMaxFraction =
+                    curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
+            }
+            continue;
+        }
+        if (!inBlock) continue;
+        inBlock = false;
+        if (first + k - 1 - halfBeat - m_blockStart < shortWindow) continue;
+        m_beatIndex = m_blockMaxIndex;
+        m_beatFraction = m_blockMaxFraction;
+        m_beatHeight = m_blockMax;
+        beat = true;
+        break;
+    }
+
+    m_count = first + k;
+    m_position += k;
+    m_peakSum = peakSum;
+    m_beatSum = beatSum;
+    m_squaredMean = squaredMean;
+    m_inBlock = inBlock;
+    return {k, beat};
 }
 
 }  // namespace sphyra::analysis

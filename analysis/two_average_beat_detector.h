@@ -26,9 +26,14 @@ public:
     void Design(double sampleRateHz);
     void Restart();
 
-    // Takes the next band-passed sample; true when it closed a block holding a beat, whose
-    // position BeatIndex() gives (samples since Design or Restart).
-    bool Process(double filtered);
+    struct Taken {
+        std::size_t count = 0;  // samples taken
+        bool beat = false;      // the last of them closed a block holding a beat
+    };
+    // Takes band-passed samples, oldest first, up to and including one that closes a block
+    // holding a beat (whose position BeatIndex() then gives, in samples since Design or
+    // Restart), or all `n` of them.
+    Taken Process(const double* filtered, std::size_t n);
     std::uint64_t BeatIndex() const { return m_beatIndex; }
     // Where between its neighbours the latest beat's peak lies, -0.5 to 0.5 samples, from a
     // parabola through the three: at low sample rates whole samples would make the rate jump.
@@ -39,12 +44,22 @@ public:
     std::size_t DecisionDelay() const { return m_halfBeat; }
 
 private:
-    std::vector<double> m_filtered;  // ring of band-passed samples
-    std::vector<double> m_squared;   // ring of clipped, squared samples
-    std::size_t m_mask = 0;
+    // Takes at most the room left in the buffers.
+    Taken Run(const double* filtered, std::size_t n);
+
+    // The band-passed and the clipped, squared samples, oldest first, in buffers that slide:
+    // the windows reach back from the next sample by fixed offsets, with no wrap to compute,
+    // and when the room runs out the history is moved to the front, seldom.
+    std::vector<double> m_filtered;
+    std::vector<double> m_squared;
+    std::size_t m_history = 0;   // samples the windows reach back: the long window
+    std::size_t m_position = 0;  // where the next sample goes
     std::size_t m_halfPeak = 0;  // the short window is 2 * m_halfPeak + 1 samples
     std::size_t m_halfBeat = 0;  // the long window is 2 * m_halfBeat + 1 samples
     double m_meanWeight = 0;
+    double m_meanKeep = 1;     // 1 - m_meanWeight
+    double m_peakScale = 1;    // long window over short window: the averages compared as sums
+    double m_offsetScale = 0;  // the offset on the scale of the long window's sum
 
     std::uint64_t m_count = 0;  // samples taken since the start
     double m_peakSum = 0;

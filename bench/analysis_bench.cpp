@@ -1,5 +1,6 @@
 // Cost of the pulse analyzer per sample, beside a floor: a plain sum over the same samples.
 // Run: build/bench/analysis_bench --benchmark_repetitions=3
+// Beside another build, in turn under the same load: bench/analysis_compare.sh build OTHER/build
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -3,10 +3,13 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "analysis/pulse_analyzer.h"
 #include "tools/pulse/beat_matching.h"
 #include "tools/pulse/csv_column.h"
 #include "tools/pulse/offline_pulse_run.h"
@@ -62,6 +65,46 @@ TEST(Recordings, IcuRecordWithDropout) {
         if (r.timeS >= dropout.fromS + 3 && r.timeS <= dropout.toS) {
             EXPECT_FALSE(r.bpm) << "a rate at " << r.timeS << " s, in the dropout";
         }
+    }
+}
+
+// The analyzer works through a batch stage by stage, in blocks, with buffers that slide: cut
+// anywhere, in samples or bytes, a recording must give the very same beats as sample by
+// sample, and the same status up to the dropout (a spell of no signal resets the history when
+// the status is taken, which is after each batch).
+TEST(Recordings, SameBeatsWhateverTheBatches) {
+    const std::vector<std::uint16_t> samples = Column("bidmc01_icu/ppg.csv", "u8");
+    const std::vector<std::uint8_t> bytes(samples.begin(), samples.end());
+    analysis::PulseAnalyzer single, batched;
+    single.SetFixedSampleRate(125);
+    batched.SetFixedSampleRate(125);
+    std::vector<analysis::Beat> one, cut;
+    std::vector<analysis::PulseStatus> status;  // after each sample
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        single.AddSamples(0, &samples[i], 1);
+        for (const analysis::Beat& b : single.NewBeats()) one.push_back(b);
+        status.push_back(single.Status());
+    }
+    constexpr std::size_t kSizes[] = {1, 3, 80, 257, 300, 7, 512};
+    for (std::size_t i = 0, k = 0; i < bytes.size(); ++k) {
+        const std::size_t n = std::min(kSizes[k % std::size(kSizes)], bytes.size() - i);
+        if (k % 2 == 0) {
+            batched.AddSamples(0, &samples[i], n);
+        } else {
+            batched.AddByteSamples(0, &bytes[i], n);
+        }
+        for (const analysis::Beat& b : batched.NewBeats()) cut.push_back(b);
+        i += n;
+        if (i < 90 * 125) {
+            ASSERT_EQ(batched.Status().state, status[i - 1].state) << i;
+            ASSERT_EQ(batched.Status().rateBpm, status[i - 1].rateBpm) << i;
+        }
+    }
+    ASSERT_GT(one.size(), 500u);
+    ASSERT_EQ(one.size(), cut.size());
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        ASSERT_EQ(one[i].sampleIndex, cut[i].sampleIndex) << i;
+        ASSERT_EQ(one[i].timeS, cut[i].timeS) << i;
     }
 }
 
