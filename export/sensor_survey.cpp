@@ -8,6 +8,9 @@ namespace sphyra {
 
 double SensorSurveyEntry::MeasuredRate() const {
     if (samples == 0) return 0.0;
+    if (settledUs >= SensorSurvey::kSettleUs && settledSamples > 0) {
+        return static_cast<double>(settledSamples) * 1e6 / static_cast<double>(settledUs);
+    }
     if (steadyUs > 0 && steadySamples > 0) {
         return static_cast<double>(steadySamples) * 1e6 / static_cast<double>(steadyUs);
     }
@@ -26,6 +29,7 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
         m_sensors.push_back({});
         m_sensors.back().address = frame.address;
         m_sensors.back().firstUs = frame.timeUs;
+        m_sensors.back().stretchStartUs = frame.timeUs;
         m_last[frame.address] = {frame.gain, frame.battery};
     }
     SensorSurveyEntry& s = m_sensors[it->second];
@@ -35,6 +39,12 @@ void SensorSurvey::OnFrame(const FeedFrame& frame) {
         if (dt <= kSteadyLimitUs) {
             s.steadyUs += dt;
             s.steadySamples += n;
+            if (s.lastUs >= s.stretchStartUs + kSettleUs) {
+                s.settledUs += dt;
+                s.settledSamples += n;
+            }
+        } else {
+            s.stretchStartUs = frame.timeUs;
         }
         if (dt > kMinGapUs) ++s.breaks;
         auto& last = m_last[frame.address];

@@ -22,6 +22,12 @@ struct SensorSurveyEntry {
     // Samples and time over steady stretches only, so pauses do not lower the rate.
     std::uint64_t steadySamples = 0;
     std::uint64_t steadyUs = 0;
+    // The same, leaving out the first second of each stretch: a port opened on a link that was
+    // already sending delivers what its buffers held all at once, which would read as a rate
+    // far above the sensor's.
+    std::uint64_t settledSamples = 0;
+    std::uint64_t settledUs = 0;
+    std::uint64_t stretchStartUs = 0;
 
     // Samples per second as measured; 0 when the sensor sent no samples.
     double MeasuredRate() const;
@@ -38,6 +44,9 @@ public:
     static constexpr std::uint64_t kSteadyLimitUs = 2'000'000;
     // Pauses longer than this may become gap annotations.
     static constexpr std::uint64_t kMinGapUs = 500'000;
+    // How long the start of a stretch is left out of the settled rate, and how much settled
+    // time is enough to prefer it.
+    static constexpr std::uint64_t kSettleUs = 1'000'000;
 
     void OnFrame(const FeedFrame& frame) override;
     void OnMarker(std::uint64_t, std::uint32_t, const std::string&) override { ++m_events; }
