@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     const double mb = static_cast<double>(fs::file_size(capture)) / 1e6;
     std::printf("capture: %.0f s of 16 sensors x 50 frames/s x 80 samples, %.1f MB\n", seconds, mb);
 
-    Times floor, reader, edf, edfOneThread, edfNoBeats, csv;
+    Times floor, reader, edf, edfOneThread, edfOneWorker, edfNoBeats, csv;
     for (int r = 0; r < runs; ++r) {
         Measure(floor, [&] {
             const int fd = ::open(capture.c_str(), O_RDONLY);
@@ -146,6 +146,7 @@ int main(int argc, char** argv) {
         };
         Measure(edf, [&] { exportTo(dir / "out.edf", std::nullopt, true); });
         Measure(edfOneThread, [&] { exportTo(dir / "out.edf", std::nullopt, true, 0); });
+        Measure(edfOneWorker, [&] { exportTo(dir / "out.edf", std::nullopt, true, 1); });
         Measure(edfNoBeats, [&] { exportTo(dir / "out.edf", std::nullopt, false); });
         Measure(csv, [&] { exportTo(std::nullopt, dir / "csv", true); });
     }
@@ -153,6 +154,7 @@ int main(int argc, char** argv) {
     Report("capture reader", reader, mb);
     Report("export EDF+", edf, mb);
     Report("export EDF+ one thread", edfOneThread, mb);
+    Report("export EDF+ one worker", edfOneWorker, mb);
     Report("export EDF+ --no-beats", edfNoBeats, mb);
     Report("export CSV", csv, mb);
     fs::remove_all(dir);
