@@ -203,6 +203,18 @@ void SensorList::RefreshRows() {
     if (const SensorRecord* record = table.FindSensor(*selected)) ShowReadouts(*record);
 }
 
+void SensorList::RelabelRows() {
+    const Tick now = m_clock.NowTick();
+    const SensorTable& table = m_acquisition.Table();
+    for (std::size_t i = 0; i < table.Size(); ++i) {
+        const SensorRecord& record = table.At(i);
+        if (QListWidgetItem* item = m_rows[record.address]) ApplyLabel(item, record, now);
+    }
+    const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();
+    if (!selected) return;
+    if (const SensorRecord* record = table.FindSensor(*selected)) ShowReadouts(*record);
+}
+
 void SensorList::PurgeOfflineSensors() {
     const Tick now = m_clock.NowTick();
     SensorTable& table = m_acquisition.Table();

@@ -52,6 +52,10 @@ public:
     // sensor crossing the silence mark. Rows whose label reads the same are left alone.
     void RefreshRows();
 
+    // Labels every row, and shows the displayed sensor's read-outs, from the table as it is now:
+    // what updating them frame by frame would have left.
+    void RelabelRows();
+
     // Times a row's text or picture was actually changed, for telling how much work a
     // stream of frames causes.
     int RelabelCount() const { return m_relabels; }
