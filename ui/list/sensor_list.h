@@ -94,6 +94,8 @@ private:
     static constexpr int kNoImage = -1;
     std::array<QListWidgetItem*, 256> m_rows{};
     std::array<int, 256> m_rowImages{};
+    // What each row's label was last made from: silent, battery, pulse rate (-1: none).
+    std::array<std::array<int, 3>, 256> m_rowInputs{};
     int m_relabels = 0;
 };
 
