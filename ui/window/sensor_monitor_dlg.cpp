@@ -176,7 +176,8 @@ void CSensorMonitorDlg::UpdateSensorRow(const SensorRecord& record) {
         return;
     }
     m_sensorList->UpdateSensorRow(record);
-    ShowSelectedPulse();
+    // Another sensor's frame leaves the displayed one's rate as it was.
+    if (m_acquisition.Applier().SelectedAddress() == record.address) ShowSelectedPulse();
 }
 
 void CSensorMonitorDlg::SelectSensor(const SensorRecord& record) {
