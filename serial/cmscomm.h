@@ -70,8 +70,8 @@ public:
     std::int16_t GetInputLen() const { return m_inputLen; }
     bool GetDTREnable() const { return m_dtrEnable; }
     bool GetRTSEnable() const { return m_rtsEnable; }
-    // Reads the device once per `ms` milliseconds instead of at every arrival (0, the default):
-    // fewer wake-ups while nobody watches, at the cost of that much delay.
+    // Reads the device at most once per `ms` milliseconds instead of at every arrival (0, the
+    // default): fewer wake-ups while nobody watches, at the cost of that much delay.
     void SetReadBatchMs(int ms) { m_pacer.SetIntervalMs(ms); }
     int GetReadBatchMs() const { return m_pacer.IntervalMs(); }
     const ReadPacer& Pacer() const { return m_pacer; }
@@ -86,7 +86,7 @@ private:
     void CloseDevice();
     bool ApplySettings(const CommSettings& settings);
     void OnReadyRead();
-    void ReceivedByPacer(const char* bytes, qint64 n);
+    void ReceivedPaced(const char* bytes, qint64 n);
     void OnPortError(QSerialPort::SerialPortError error);
     bool ReceiveDue() const;
     void ScheduleNotification();
@@ -96,7 +96,7 @@ private:
 
     PortResolver m_resolver;
     QSerialPort m_port;
-    ReadPacer m_pacer{m_port, [this](const char* bytes, qint64 n) { ReceivedByPacer(bytes, n); }};
+    ReadPacer m_pacer{m_port, [this](const char* bytes, qint64 n) { ReceivedPaced(bytes, n); }};
     QByteArray m_received;  // bytes read from the device, not yet taken through Input
     std::string m_devicePath;
     std::string m_deviceKey;  // the device as registered while open (symlinks resolved)
