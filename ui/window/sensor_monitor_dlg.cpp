@@ -249,7 +249,9 @@ void CSensorMonitorDlg::OnTimer() {
     m_dispatch.Run([this] {
         AdvancePulses();
         PurgeWhenDue();
-        if (!isMinimized()) {
+        if (isMinimized()) {
+            m_rowsBehind = true;  // sensors may have fallen silent meanwhile
+        } else {
             m_sensorList->RefreshRows();
             ShowSelectedPulse();
         }
