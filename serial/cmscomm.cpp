@@ -237,9 +237,11 @@ void CMSComm::OpenDevice() {
     m_devicePath = device;
     m_received.clear();
     m_lostPending = false;
+    m_pacer.PortOpened();
 }
 
 void CMSComm::CloseDevice() {
+    m_pacer.PortClosed();
     if (m_port.isOpen()) m_port.close();
     m_port.clearError();
     if (!m_deviceKey.empty()) {
@@ -260,6 +262,17 @@ bool CMSComm::ApplySettings(const CommSettings& settings) {
 void CMSComm::OnReadyRead() {
     m_received.append(m_port.readAll());
     if (ReceiveDue()) ScheduleNotification();
+}
+
+// From the pacer's timer, so in the event loop already: the batch, which may be worth several
+// notifications, is handed on here rather than through queued calls, each another pass of the loop.
+void CMSComm::ReceivedPaced(const char* bytes, qint64 n) {
+    m_received.append(bytes, static_cast<qsizetype>(n));
+    if (m_notifyQueued || !ReceiveDue()) return;
+    while (DeliverRound()) {
+        // A handler asked for a round in the loop meanwhile; that one follows.
+        if (m_notifyQueued) return;
+    }
 }
 
 void CMSComm::OnPortError(QSerialPort::SerialPortError error) {
@@ -288,11 +301,16 @@ void CMSComm::ScheduleNotification() {
 // close the port or open a message box safely.
 void CMSComm::DeliverNotifications() {
     m_notifyQueued = false;
+    if (DeliverRound()) ScheduleNotification();
+}
+
+// One round of notifications; true when another round is due.
+bool CMSComm::DeliverRound() {
     if (m_delivering) {
         // A handler is running a nested event loop; pick this up when it returns
         // rather than re-entering it.
         m_redeliver = true;
-        return;
+        return false;
     }
     m_delivering = true;
     bool progress = false;
@@ -311,10 +329,9 @@ void CMSComm::DeliverNotifications() {
     }
     m_delivering = false;
     const bool more = (progress && ReceiveDue()) || m_lostPending;
-    if (m_redeliver || more) {
-        m_redeliver = false;
-        ScheduleNotification();
-    }
+    const bool again = m_redeliver || more;
+    m_redeliver = false;
+    return again;
 }
 
 }  // namespace sphyra

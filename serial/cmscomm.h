@@ -10,6 +10,7 @@
 
 #include "serial/comm_control.h"
 #include "serial/comm_settings.h"
+#include "serial/read_pacer.h"
 
 namespace sphyra {
 
@@ -69,6 +70,11 @@ public:
     std::int16_t GetInputLen() const { return m_inputLen; }
     bool GetDTREnable() const { return m_dtrEnable; }
     bool GetRTSEnable() const { return m_rtsEnable; }
+    // Reads the device at most once per `ms` milliseconds instead of at every arrival (0, the
+    // default): fewer wake-ups while nobody watches, at the cost of that much delay.
+    void SetReadBatchMs(int ms) { m_pacer.SetIntervalMs(ms); }
+    int GetReadBatchMs() const { return m_pacer.IntervalMs(); }
+    const ReadPacer& Pacer() const { return m_pacer; }
     // The device the port is open on, empty while closed.
     const std::string& DevicePath() const { return m_devicePath; }
 
@@ -80,14 +86,17 @@ private:
     void CloseDevice();
     bool ApplySettings(const CommSettings& settings);
     void OnReadyRead();
+    void ReceivedPaced(const char* bytes, qint64 n);
     void OnPortError(QSerialPort::SerialPortError error);
     bool ReceiveDue() const;
     void ScheduleNotification();
     void DeliverNotifications();
+    bool DeliverRound();
     std::int64_t DeliveryLimit() const;
 
     PortResolver m_resolver;
     QSerialPort m_port;
+    ReadPacer m_pacer{m_port, [this](const char* bytes, qint64 n) { ReceivedPaced(bytes, n); }};
     QByteArray m_received;  // bytes read from the device, not yet taken through Input
     std::string m_devicePath;
     std::string m_deviceKey;  // the device as registered while open (symlinks resolved)

@@ -1,6 +1,7 @@
 #include "serial/cmscomm.h"
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -190,6 +191,45 @@ TEST_F(PtyConnectionTest, HundredKilobytesInOneGoArriveAsCompleteFrames) {
     EXPECT_LE(maxOffered, 2047);
     std::printf("[ info ] %d frames, %zu bytes, %zu notifications, largest offer %d bytes\n",
                 frames, burst.size(), notices.size(), maxOffered);
+}
+
+// Paced, the control reads once per interval: what arrives meanwhile stays in the device and
+// comes in one read, as the same frames. A shorter interval or none reads at once, and a hang-up
+// is still heard within the interval.
+TEST_F(PtyConnectionTest, PacedReadsTakeWhatArrivedMeanwhileInOneGo) {
+    ASSERT_EQ(connection.OnOpenClose(2, "115200").kind, OpenCloseOutcome::Kind::Opened);
+    comm.SetReadBatchMs(60000);
+    EXPECT_TRUE(comm.Pacer().Paused());
+
+    const auto first = MakeFrame(5, 1, 90, {1});
+    const auto second = MakeFrame(5, 1, 90, {2, 3});
+    pty->Send(first);
+    pty->Send(second);
+    const auto unread = [&] {
+        int n = 0;
+        ::ioctl(pty->SlaveFd(), FIONREAD, &n);
+        return static_cast<std::size_t>(n);
+    };
+    ASSERT_TRUE(RunUntil([&] { return unread() == first.size() + second.size(); }));
+    RunFor(100);
+    EXPECT_EQ(unread(), first.size() + second.size());
+    EXPECT_TRUE(notices.empty());
+
+    comm.SetReadBatchMs(20);
+    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 2; }));
+    EXPECT_EQ(display.selected, std::vector<std::uint8_t>{5});
+    EXPECT_EQ(display.samples, (std::vector<std::uint16_t>{2, 3}));
+    EXPECT_EQ(notices.size(), 1u);
+
+    comm.SetReadBatchMs(0);
+    EXPECT_FALSE(comm.Pacer().Paused());
+    pty->Send(MakeFrame(5, 1, 90, {4}));
+    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 3; }));
+
+    comm.SetReadBatchMs(50);
+    pty->CloseMaster();
+    ASSERT_TRUE(RunUntil([&] { return Count(CommNotice::DeviceLost) == 1; }));
+    EXPECT_FALSE(comm.GetPortOpen());
 }
 
 TEST_F(PtyConnectionTest, LostDeviceClosesThePortQuietlyAndItOpensAgainLater) {

@@ -1,12 +1,16 @@
 // Simulated sensors fed into the real window: every sensor's rate in the list, the chosen
 // one's large in the view, and "--" once they fall silent.
+#include <QLineEdit>
 #include <QListWidget>
 
 #include <gtest/gtest.h>
 
 #include "acquisition/tick_clock.h"
+#include "tests/serial/event_wait.h"
 #include "tools/sim/sensor_simulator.h"
+#include "ui/list/sensor_list.h"
 #include "ui/view/pulse_rate_readout.h"
+#include "ui/view/wave_view.h"
 #include "ui/window/sensor_monitor_dlg.h"
 
 #include <QTemporaryDir>
@@ -57,6 +61,60 @@ TEST(PulseWindow, EverySensorsRateIsListedAndTheChosenOnesIsShownLarge) {
     EXPECT_EQ(readout->RateText(), QStringLiteral("--"));
     EXPECT_TRUE(list->item(0)->text().endsWith(QStringLiteral("] --")));
     EXPECT_TRUE(list->item(1)->text().endsWith(QStringLiteral("] --")));
+}
+
+// Minimised, the window reads in batches and leaves its rows alone; restored, it shows at once
+// what a window fed frame by frame shows, rates included.
+TEST(PulseWindow, ARestoredWindowShowsWhatItMissedWhileMinimised) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ManualTickClock clock(1);
+    CSensorMonitorDlg shown(dir.filePath(QStringLiteral("a.ini")).toStdString(), &clock);
+    CSensorMonitorDlg minimised(dir.filePath(QStringLiteral("b.ini")).toStdString(), &clock);
+    // Both have been minimised once, which moves the view inside its frame.
+    for (CSensorMonitorDlg* window : {&shown, &minimised}) {
+        window->show();
+        window->showMinimized();
+        ASSERT_TRUE(test::RunUntil([&] { return window->isMinimized(); }));
+    }
+    shown.showNormal();
+    ASSERT_TRUE(test::RunUntil([&] { return !shown.isMinimized(); }));
+
+    SimulatorConfig config = MakeSimulatorConfig(std::vector<std::uint8_t>{4, 9}, 10, 25.0, 3);
+    config.sensors[0].bpm = 66;
+    config.sensors[1].bpm = 104;
+    SensorSimulator simulator(config);
+    std::vector<std::uint8_t> batch;
+    int relabels = 0;
+    for (std::uint64_t ms = 20; ms <= 15'000; ms += 20) {
+        const std::vector<std::uint8_t> bytes = simulator.Produce(ms);
+        clock.Advance(20);
+        shown.Acquisition().Receive(bytes.data(), bytes.size());
+        batch.insert(batch.end(), bytes.begin(), bytes.end());
+        if (ms % CSensorMonitorDlg::kUnseenReadBatchMs == 0) {
+            minimised.Acquisition().Receive(batch.data(), batch.size());
+            batch.clear();
+        }
+        if (ms % 1000 == 0) {
+            shown.OnTimer();
+            minimised.OnTimer();
+        }
+        if (ms == 1000) relabels = minimised.Sensors().RelabelCount();
+    }
+    EXPECT_EQ(minimised.Sensors().RelabelCount(), relabels);
+
+    minimised.showNormal();
+    ASSERT_TRUE(test::RunUntil([&] { return !minimised.isMinimized(); }));
+    const QListWidget* expected = shown.Controls().list;
+    const QListWidget* list = minimised.Controls().list;
+    ASSERT_EQ(list->count(), 2);
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(list->item(row)->text(), expected->item(row)->text()) << row;
+    EXPECT_EQ(minimised.PulseReadout()->RateText(), shown.PulseReadout()->RateText());
+    EXPECT_EQ(minimised.Controls().battery->text(), shown.Controls().battery->text());
+    ASSERT_EQ(minimised.WaveView()->Count(), shown.WaveView()->Count());
+    for (int i = 0; i < shown.WaveView()->Count(); ++i)
+        ASSERT_EQ(minimised.WaveView()->Sample(i), shown.WaveView()->Sample(i)) << i;
 }
 
 }  // namespace

@@ -266,6 +266,28 @@ TEST_F(WindowTest, ViewCoversTheFrameUntilASizeChangeThenSitsTwoPixelsInside) {
     EXPECT_TRUE(window->WaveView()->isVisible());
 }
 
+// Minimised, the window reads in batches; restored, or recording, it reads every arrival.
+TEST_F(WindowTest, MinimisedWindowReadsInBatchesUnlessItRecords) {
+    auto window = MakeWindow();
+    window->show();
+    EXPECT_EQ(window->Comm().GetReadBatchMs(), 0);
+    window->showMinimized();
+    ASSERT_TRUE(RunUntil([&] { return window->isMinimized(); }));
+    window->OnTimer();
+    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kUnseenReadBatchMs);
+
+    window->Recording().RecordFromOpen(m_dir.path().toStdString());
+    window->OnTimer();
+    EXPECT_EQ(window->Comm().GetReadBatchMs(), 0);
+    window->Recording().SetRecording(false);
+    window->OnTimer();
+    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kUnseenReadBatchMs);
+
+    window->showNormal();
+    ASSERT_TRUE(RunUntil([&] { return !window->isMinimized(); }));
+    EXPECT_EQ(window->Comm().GetReadBatchMs(), 0);
+}
+
 TEST_F(WindowTest, PurgeRunsAtMostOnceEvery5000msWhileTicked) {
     auto window = MakeWindow();
     window->OnTimer();

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 
+#include "acquisition/sensor_pulse.h"
 #include "ui/list/sensor_image_strip.h"
 #include "ui/list/sensor_list_keys.h"
 #include "ui/list/sensor_row_label.h"
@@ -203,6 +204,18 @@ void SensorList::RefreshRows() {
     if (const SensorRecord* record = table.FindSensor(*selected)) ShowReadouts(*record);
 }
 
+void SensorList::RelabelRows() {
+    const Tick now = m_clock.NowTick();
+    const SensorTable& table = m_acquisition.Table();
+    for (std::size_t i = 0; i < table.Size(); ++i) {
+        const SensorRecord& record = table.At(i);
+        if (QListWidgetItem* item = m_rows[record.address]) ApplyLabel(item, record, now);
+    }
+    const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();
+    if (!selected) return;
+    if (const SensorRecord* record = table.FindSensor(*selected)) ShowReadouts(*record);
+}
+
 void SensorList::PurgeOfflineSensors() {
     const Tick now = m_clock.NowTick();
     SensorTable& table = m_acquisition.Table();
@@ -267,14 +280,20 @@ bool SensorList::OnListKey(int key) {
 void SensorList::ApplyLabel(QListWidgetItem* item, const SensorRecord& record, Tick now) {
     // Every change makes the list lay its rows out and draw them again, and most frames
     // change nothing a row shows (the interval is not on it): leave such rows alone.
-    // Setting the same picture again would count as a change, hence the record of it.
+    // Setting the same picture again would count as a change, hence the record of it. The label
+    // is made from a few values only, and comparing those is cheaper than making it.
+    const bool silent = SensorIsSilent(record, now);
+    const std::array<int, 3> inputs{silent ? 1 : 0, record.battery,
+                                    silent ? -1 : ShownPulseRate(record).value_or(-1)};
+    int& shownImage = m_rowImages[record.address];
+    if (shownImage != kNoImage && inputs == m_rowInputs[record.address]) return;
+    m_rowInputs[record.address] = inputs;
     const SensorRowText label = SensorRowLabel(record, now);
     bool changed = false;
     if (item->text() != label.text) {
         item->setText(label.text);
         changed = true;
     }
-    int& shownImage = m_rowImages[record.address];
     if (label.image != shownImage && label.image >= 0 &&
         static_cast<std::size_t>(label.image) < m_images.size()) {
         item->setIcon(m_images[static_cast<std::size_t>(label.image)]);

@@ -52,6 +52,10 @@ public:
     // sensor crossing the silence mark. Rows whose label reads the same are left alone.
     void RefreshRows();
 
+    // Labels every row, and shows the displayed sensor's read-outs, from the table as it is now:
+    // what updating them frame by frame would have left.
+    void RelabelRows();
+
     // Times a row's text or picture was actually changed, for telling how much work a
     // stream of frames causes.
     int RelabelCount() const { return m_relabels; }
@@ -90,6 +94,8 @@ private:
     static constexpr int kNoImage = -1;
     std::array<QListWidgetItem*, 256> m_rows{};
     std::array<int, 256> m_rowImages{};
+    // What each row's label was last made from: silent, battery, pulse rate (-1: none).
+    std::array<std::array<int, 3>, 256> m_rowInputs{};
     int m_relabels = 0;
 };
 

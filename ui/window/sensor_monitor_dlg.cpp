@@ -170,8 +170,14 @@ void CSensorMonitorDlg::AddSensorRow(const SensorRecord& record) {
 }
 
 void CSensorMonitorDlg::UpdateSensorRow(const SensorRecord& record) {
+    // Nobody sees the rows of a minimised window: they are brought up to date once it is back.
+    if (isMinimized()) {
+        m_rowsBehind = true;
+        return;
+    }
     m_sensorList->UpdateSensorRow(record);
-    ShowSelectedPulse();
+    // Another sensor's frame leaves the displayed one's rate as it was.
+    if (m_acquisition.Applier().SelectedAddress() == record.address) ShowSelectedPulse();
 }
 
 void CSensorMonitorDlg::SelectSensor(const SensorRecord& record) {
@@ -243,14 +249,39 @@ void CSensorMonitorDlg::OnTimer() {
     m_dispatch.Run([this] {
         AdvancePulses();
         PurgeWhenDue();
-        m_sensorList->RefreshRows();
-        ShowSelectedPulse();
+        if (isMinimized()) {
+            m_rowsBehind = true;  // sensors may have fallen silent meanwhile
+        } else {
+            m_sensorList->RefreshRows();
+            ShowSelectedPulse();
+        }
+        PaceReads();
     });
+}
+
+void CSensorMonitorDlg::CatchUpRows() {
+    if (!m_rowsBehind || m_sensorList == nullptr) return;
+    m_rowsBehind = false;
+    m_sensorList->RelabelRows();
+    ShowSelectedPulse();
+}
+
+void CSensorMonitorDlg::PaceReads() {
+    // A minimised window shows nothing of what arrives, so reading it in batches saves wake-ups;
+    // restored, it reads at once again and what it missed is on screen straight away. A
+    // recording stamps every read with its arrival time, so it is never kept waiting.
+    const CaptureRecorder& recorder = m_recording->Recorder();
+    const bool recording = recorder.IsRecording() || recorder.IsWaitingForOpen();
+    m_comm.SetReadBatchMs(isMinimized() && !recording ? kUnseenReadBatchMs : 0);
 }
 
 void CSensorMonitorDlg::AdvancePulses() {
     // A silent sensor hands in no frames, so time alone must take its rate away.
     AdvanceEveryPulse(m_acquisition.Table(), m_clock.NowTick(), [this](const SensorRecord& record) {
+        if (isMinimized()) {
+            m_rowsBehind = true;
+            return;
+        }
         m_sensorList->UpdateSensorRow(record);
     });
 }
@@ -329,7 +360,15 @@ void CSensorMonitorDlg::resizeEvent(QResizeEvent* event) {
 void CSensorMonitorDlg::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     // Minimising and restoring changes no size in Qt, but it is a size change to the window.
-    if (event->type() == QEvent::WindowStateChange) OnSizeChanged();
+    if (event->type() == QEvent::WindowStateChange) {
+        OnSizeChanged();
+        // Back on screen it reads at once; minimised, the batches begin at the timer's next tick,
+        // in step with it, so that both share one wake-up.
+        if (!isMinimized()) {
+            m_comm.SetReadBatchMs(0);
+            CatchUpRows();
+        }
+    }
 }
 
 void CSensorMonitorDlg::contextMenuEvent(QContextMenuEvent* event) {

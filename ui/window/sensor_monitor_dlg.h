@@ -36,6 +36,8 @@ public:
     static constexpr std::uint32_t kPurgePeriodMs = 5000;
     static constexpr int kViewId = 100;
     static constexpr int kViewInset = 2;  // pixels between frame 1024 and the view
+    // How long a minimised window lets received bytes wait, to read them in one go.
+    static constexpr int kUnseenReadBatchMs = kTimerPeriodMs;
 
     // `settingsPath`: the port settings file. `clock`: the time source, the system's when null;
     // an injected clock must outlive the window.
@@ -92,6 +94,8 @@ private:
     void PurgeWhenDue();
     void AdvancePulses();
     void ShowSelectedPulse();
+    void PaceReads();
+    void CatchUpRows();
     void SetUpWindow();
     void CreateWaveView();
     void PresetPortControls();
@@ -121,6 +125,7 @@ private:
     Tick m_lastPurgeTick = 0;
     bool m_shutDown = false;
     bool m_settingsProblemShown = false;  // the prompt holds a settings file problem
+    bool m_rowsBehind = false;            // rows went without updates while minimised
 };
 
 }  // namespace sphyra
