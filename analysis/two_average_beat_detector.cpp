@@ -122,7 +122,9 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered
                 m_blockMaxIndex = centre;
                 // The sample after the centre has been taken already: the long window reaches
                 // on.
-                const double before = centres[k - 2];
+                // At the first sample of a call this reaches back before `centres`, into the
+                // history kept ahead of the slots, so the index must be signed.
+                const double before = centres[static_cast<std::ptrdiff_t>(k) - 2];
                 const double after = centres[k];
                 const double curvature = before - 2.0 * centreValue + after;
                 m_blockMaxFraction =

@@ -31,5 +31,6 @@ printf '\x3C\x01\x80\x00'"$other$frame$other$frame" >"$seeds/overflow_operator"
 # Zeros up to just before the end of the ring's storage, so the frames lie across it.
 { printf '\x04\x00\x10'; head -c 2043 /dev/zero; printf "$frame$other$frame"; } >"$seeds/straddle"
 
+# fuzz/regressions holds inputs that once found a fault; every run starts by replaying them.
 "$build/fuzz/fuzz_acquisition" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$build/" "$corpus" "$seeds"
+    -artifact_prefix="$build/" "$corpus" "$seeds" "$repo/fuzz/regressions"
