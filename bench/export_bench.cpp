@@ -26,41 +26,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_capture.h"
 #include "export/capture_export.h"
 #include "recording/capture_reader.h"
-#include "recording/capture_writer.h"
-#include "tools/sim/sensor_simulator.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-fs::path WriteCapture(const fs::path& folder, double seconds) {
-    std::vector<std::uint8_t> addresses;
-    for (int i = 1; i <= 16; ++i) addresses.push_back(static_cast<std::uint8_t>(i));
-    sphyra::SensorSimulator simulator(sphyra::MakeSimulatorConfig(addresses, 80, 50, 1));
-    sphyra::CaptureWriter writer;
-    sphyra::capture::CaptureHeader header;
-    header.startTimeUs = 1'780'000'000'000'000;
-    header.baud = 921600;
-    header.port = "COM1";
-    std::string error;
-    if (!writer.Open(folder, header, &error)) {
-        std::fprintf(stderr, "export_bench: %s\n", error.c_str());
-        std::exit(1);
-    }
-    std::vector<std::uint8_t> bytes;
-    const auto untilMs = static_cast<std::uint64_t>(seconds * 1000);
-    for (std::uint64_t t = 20; t <= untilMs; t += 20) {
-        bytes.clear();
-        simulator.ProduceInto(t, bytes);
-        writer.AppendReceived(static_cast<std::int64_t>(t * 1000), static_cast<std::uint32_t>(t),
-                              bytes.data(), bytes.size());
-    }
-    writer.Close();
-    return writer.Path();
-}
 
 double CpuSeconds() {
     timespec ts{};
@@ -107,7 +80,7 @@ int main(int argc, char** argv) {
     const fs::path dir =
         fs::temp_directory_path() / ("sphyra-export-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const fs::path capture = WriteCapture(dir, seconds);
+    const fs::path capture = sphyra::bench::WriteFullLoadCapture(dir, seconds, "export_bench");
     if (!keep.empty()) {
         fs::copy_file(capture, keep, fs::copy_options::overwrite_existing);
         fs::remove_all(dir);

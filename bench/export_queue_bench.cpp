@@ -27,8 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "recording/capture_writer.h"
-#include "tools/sim/sensor_simulator.h"
+#include "bench/bench_capture.h"
 #include "ui/window/export_queue.h"
 
 namespace {
@@ -36,31 +35,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 constexpr auto kTick = std::chrono::milliseconds(20);
-
-fs::path WriteCapture(const fs::path& folder, double seconds) {
-    std::vector<std::uint8_t> addresses;
-    for (int i = 1; i <= 16; ++i) addresses.push_back(static_cast<std::uint8_t>(i));
-    sphyra::SensorSimulator simulator(sphyra::MakeSimulatorConfig(addresses, 80, 50, 1));
-    sphyra::CaptureWriter writer;
-    sphyra::capture::CaptureHeader header;
-    header.baud = 921600;
-    header.port = "COM1";
-    std::string error;
-    if (!writer.Open(folder, header, &error)) {
-        std::fprintf(stderr, "export_queue_bench: %s\n", error.c_str());
-        std::exit(1);
-    }
-    std::vector<std::uint8_t> bytes;
-    const auto untilMs = static_cast<std::uint64_t>(seconds * 1000);
-    for (std::uint64_t t = 20; t <= untilMs; t += 20) {
-        bytes.clear();
-        simulator.ProduceInto(t, bytes);
-        writer.AppendReceived(static_cast<std::int64_t>(t * 1000), static_cast<std::uint32_t>(t),
-                              bytes.data(), bytes.size());
-    }
-    writer.Close();
-    return writer.Path();
-}
 
 void Spin(std::chrono::microseconds length) {
     const Clock::time_point until = Clock::now() + length;
@@ -148,7 +122,8 @@ int main(int argc, char** argv) {
     const fs::path dir =
         fs::temp_directory_path() / ("sphyra-export-queue-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const fs::path capture = WriteCapture(dir, seconds);
+    const fs::path capture =
+        sphyra::bench::WriteFullLoadCapture(dir, seconds, "export_queue_bench");
     std::printf(
         "capture: %.0f s of 16 sensors, %.1f MB; %d spinning threads, %.1f ms of work "
         "every 20 ms\n",

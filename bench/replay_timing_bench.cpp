@@ -39,10 +39,9 @@
 #include "ui/app/replay_session.h"
 #endif
 
-#include "recording/capture_writer.h"
+#include "bench/bench_capture.h"
 #include "tools/replay/capture_player.h"
 #include "tools/sim/pty_endpoint.h"
-#include "tools/sim/sensor_simulator.h"
 
 extern char** environ;
 
@@ -58,33 +57,14 @@ struct Capture {
 };
 
 Capture WriteCapture(const fs::path& folder, double seconds) {
-    std::vector<std::uint8_t> addresses;
-    for (int i = 1; i <= 16; ++i) addresses.push_back(static_cast<std::uint8_t>(i));
-    sphyra::SensorSimulator simulator(sphyra::MakeSimulatorConfig(addresses, 80, 50, 1));
-    sphyra::CaptureWriter writer;
-    sphyra::capture::CaptureHeader header;
-    header.baud = 921600;
-    header.port = "COM1";
-    std::string error;
-    if (!writer.Open(folder, header, &error)) {
-        std::fprintf(stderr, "replay_timing_bench: %s\n", error.c_str());
-        std::exit(1);
-    }
     Capture out;
-    std::vector<std::uint8_t> bytes;
     std::uint64_t total = 0;
-    for (std::uint64_t t = 10; t <= static_cast<std::uint64_t>(seconds * 1000); t += 10) {
-        bytes.clear();
-        simulator.ProduceInto(t, bytes);
-        if (bytes.empty()) continue;
-        writer.AppendReceived(static_cast<std::int64_t>(t * 1000), static_cast<std::uint32_t>(t),
-                              bytes.data(), bytes.size());
-        total += bytes.size();
-        out.us.push_back(t * 1000);
-        out.ends.push_back(total);
-    }
-    writer.Close();
-    out.path = writer.Path();
+    out.path = sphyra::bench::WriteFullLoadCapture(folder, seconds, "replay_timing_bench", 10,
+                                                   [&](std::uint64_t us, std::size_t bytes) {
+                                                       total += bytes;
+                                                       out.us.push_back(us);
+                                                       out.ends.push_back(total);
+                                                   });
     return out;
 }
 
