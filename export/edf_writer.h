@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "export/annotation_spool.h"
 #include "export/edf_annotation_filler.h"
 #include "export/export_layout.h"
+#include "export/file_buffer_grant.h"
 #include "export/track_sink.h"
 #include "recording/capture_reader.h"
 
@@ -57,6 +59,8 @@ private:
     };
     void WriteReadyRecords();
 
+    // Declared first, so destroyed last: the file closed in the destructor writes through it.
+    std::unique_ptr<FileBufferGrant> m_buffer;
     int m_handle = -1;
     std::filesystem::path m_path;
     std::vector<Queue> m_queues;

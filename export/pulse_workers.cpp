@@ -20,28 +20,23 @@ bool EarlierStep(const PulseEvent& a, const PulseEvent& b) {
 
 }  // namespace
 
-// The tracks one worker analyses (every n-th), and what it found in the current batch.
-class PulseWorkers::Lane {
+// One track's analysis, and what it found in the current batch. Only one thread at a
+// time works on a track, and never on two batches at once.
+class PulseWorkers::Track {
 public:
-    Lane(std::size_t tracks, std::size_t index, std::size_t lanes)
-        : m_index(index), m_lanes(lanes), m_pulses(tracks), m_logged(tracks) {}
+    explicit Track(std::size_t index) : m_index(index) {}
 
     void Process(const Batch& batch) {
         events.clear();
+        const auto self = static_cast<std::int32_t>(m_index);
         for (const Item& item : batch.items) {
-            if (item.track >= 0) {
-                const auto track = static_cast<std::size_t>(item.track);
-                if (track % m_lanes != m_index) continue;
-                auto& pulse = m_pulses[track];
-                if (!pulse) pulse = std::make_unique<analysis::PulseAnalyzer>();
-                pulse->AddByteSamples(item.tick, batch.samples.data() + item.offset, item.count);
-                Report(item, track, true);
-                continue;
-            }
-            for (std::size_t track = m_index; track < m_pulses.size(); track += m_lanes) {
-                if (!m_pulses[track]) continue;  // not heard yet
-                m_pulses[track]->Advance(item.tick);
-                Report(item, track, false);
+            if (item.track == self) {
+                if (!m_pulse) m_pulse = std::make_unique<analysis::PulseAnalyzer>();
+                m_pulse->AddByteSamples(item.tick, batch.samples.data() + item.offset, item.count);
+                Report(item, true);
+            } else if (item.track < 0 && m_pulse) {  // not heard yet: nothing to advance
+                m_pulse->Advance(item.tick);
+                Report(item, false);
             }
         }
     }
@@ -50,32 +45,30 @@ public:
 
 private:
     // Every beat, and the status whenever it differs from the last one reported.
-    void Report(const Item& item, std::size_t track, bool beats) {
-        const analysis::PulseAnalyzer& pulse = *m_pulses[track];
+    void Report(const Item& item, bool beats) {
         PulseEvent event;
         event.step = item.step;
         event.timeUs = item.timeUs;
-        event.track = static_cast<std::uint32_t>(track);
-        event.state = static_cast<std::uint8_t>(pulse.Status().state);
-        event.rateBpm = pulse.Status().rateBpm.value_or(-1.0);
+        event.track = static_cast<std::uint32_t>(m_index);
+        event.state = static_cast<std::uint8_t>(m_pulse->Status().state);
+        event.rateBpm = m_pulse->Status().rateBpm.value_or(-1.0);
         if (beats) {
-            for (const analysis::Beat& beat : pulse.NewBeats()) {
+            for (const analysis::Beat& beat : m_pulse->NewBeats()) {
                 event.beat = 1;
                 event.sampleIndex = beat.sampleIndex;
                 events.push_back(event);
             }
         }
-        PulseEvent& last = m_logged[track];
-        if (event.beat == 0 && (event.state != last.state || event.rateBpm != last.rateBpm)) {
+        if (event.beat == 0 &&
+            (event.state != m_logged.state || event.rateBpm != m_logged.rateBpm)) {
             events.push_back(event);
         }
-        last = event;
+        m_logged = event;
     }
 
     std::size_t m_index;
-    std::size_t m_lanes;
-    std::vector<std::unique_ptr<analysis::PulseAnalyzer>> m_pulses;
-    std::vector<PulseEvent> m_logged;
+    std::unique_ptr<analysis::PulseAnalyzer> m_pulse;
+    PulseEvent m_logged;
 };
 
 unsigned PulseWorkers::DefaultThreads() {
@@ -88,11 +81,9 @@ unsigned PulseWorkers::DefaultThreads() {
 
 PulseWorkers::PulseWorkers(std::size_t tracks, unsigned threads, Handler handler)
     : m_handler(std::move(handler)) {
-    const std::size_t lanes = std::max(1u, threads);
-    for (std::size_t i = 0; i < lanes; ++i)
-        m_lanes.push_back(std::make_unique<Lane>(tracks, i, lanes));
+    for (std::size_t i = 0; i < tracks; ++i) m_tracks.push_back(std::make_unique<Track>(i));
     m_filling.items.reserve(kBatchItems);
-    for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this, i] { Run(i); });
+    for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this] { Run(); });
 }
 
 PulseWorkers::~PulseWorkers() {
@@ -135,39 +126,55 @@ void PulseWorkers::Submit() {
     std::swap(m_running, m_filling);
     m_filling.items.clear();
     m_filling.samples.clear();
-    if (m_threads.empty()) {
-        m_lanes.front()->Process(m_running);
-        m_busy = true;
-        return;
-    }
     {
         std::lock_guard lock(m_mutex);
-        m_pending = m_lanes.size();
+        m_left = m_tracks.size();
+        m_next = 0;
         m_busy = true;
         ++m_generation;
+    }
+    if (m_threads.empty()) {
+        TakeTracks();
+        return;
     }
     m_wake.notify_all();
 }
 
+void PulseWorkers::TakeTracks() {
+    for (;;) {
+        const std::size_t track = m_next.fetch_add(1);
+        if (track >= m_tracks.size()) return;
+        m_tracks[track]->Process(m_running);
+        if (m_left.fetch_sub(1) == 1) {
+            // Under the lock, so the exporting thread cannot miss it between its check and its
+            // wait.
+            std::lock_guard lock(m_mutex);
+            m_done.notify_one();
+        }
+    }
+}
+
 void PulseWorkers::WaitAndDeliver() {
     if (!m_busy) return;
+    TakeTracks();
     {
         std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return m_pending == 0; });
+        m_done.wait(lock, [this] { return m_left == 0; });
     }
     m_busy = false;
-    // Each lane's events are in step and track order already; merging them keeps it.
+    // Each track's events are in step order already; merging them by step, then track,
+    // gives the order of one thread analysing step by step.
     m_merged.clear();
-    for (const auto& lane : m_lanes) {
+    for (const auto& track : m_tracks) {
         const auto middle = static_cast<std::ptrdiff_t>(m_merged.size());
-        m_merged.insert(m_merged.end(), lane->events.begin(), lane->events.end());
+        m_merged.insert(m_merged.end(), track->events.begin(), track->events.end());
         std::inplace_merge(m_merged.begin(), m_merged.begin() + middle, m_merged.end(),
                            EarlierStep);
     }
     for (const PulseEvent& event : m_merged) m_handler(event);
 }
 
-void PulseWorkers::Run(std::size_t lane) {
+void PulseWorkers::Run() {
     std::uint64_t seen = 0;
     for (;;) {
         {
@@ -176,12 +183,8 @@ void PulseWorkers::Run(std::size_t lane) {
             if (m_stop) return;
             seen = m_generation;
         }
-        m_lanes[lane]->Process(m_running);
-        {
-            std::lock_guard lock(m_mutex);
-            --m_pending;
-        }
-        m_done.notify_one();
+        // Late to a batch the others finished, this finds no track left and waits again.
+        TakeTracks();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -25,10 +26,12 @@ struct PulseEvent {
 
 // Runs each track's pulse analysis on worker threads while the exporting thread
 // parses and writes. Steps go in batches: the exporting thread fills one while
-// the workers analyse the one before, each worker taking every n-th track. The
-// events come back to the exporting thread in step order, then track order,
-// exactly as one thread analysing step by step would find them. Memory is two
-// batches, whatever the capture's length.
+// the workers analyse the one before, a track at a time, each taking the next
+// track nobody has started. Once its batch is full the exporting thread takes
+// tracks too, so however the work divides, neither side waits on the other with
+// tracks left. The events come back to the exporting thread in step order, then
+// track order, exactly as one thread analysing step by step would find them.
+// Memory is two batches, whatever the capture's length.
 class PulseWorkers {
 public:
     using Handler = std::function<void(const PulseEvent&)>;
@@ -62,15 +65,16 @@ private:
         std::vector<Item> items;
         std::vector<std::uint8_t> samples;
     };
-    class Lane;
+    class Track;
 
     void SubmitWhenFull();
     void Submit();
+    void TakeTracks();
     void WaitAndDeliver();
-    void Run(std::size_t lane);
+    void Run();
 
     Handler m_handler;
-    std::vector<std::unique_ptr<Lane>> m_lanes;
+    std::vector<std::unique_ptr<Track>> m_tracks;
     std::vector<std::thread> m_threads;
     Batch m_filling;
     Batch m_running;
@@ -78,10 +82,11 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;  // workers: a new batch, or stop
-    std::condition_variable m_done;  // exporting thread: every lane finished the batch
+    std::condition_variable m_done;  // exporting thread: every track finished the batch
     std::uint64_t m_generation = 0;
-    std::size_t m_pending = 0;
-    bool m_busy = false;  // a batch is out with the workers
+    std::atomic<std::size_t> m_next{0};  // the running batch's next track to take
+    std::atomic<std::size_t> m_left{0};  // its tracks not finished yet
+    bool m_busy = false;                 // a batch is out with the workers
     bool m_stop = false;
 };
 

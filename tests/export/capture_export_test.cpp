@@ -274,6 +274,29 @@ TEST_F(CaptureExportTest, ACaptureGrowingBetweenThePassesExportsWhatTheFirstOneR
     EXPECT_EQ(result.frames, m_heard.size());
 }
 
+// Workers and the exporting thread share the tracks of each batch as they come free;
+// the files must not depend on who took which, nor on how many took part.
+TEST_F(CaptureExportTest, TheFilesAreTheSameWhateverThreadsRanTheAnalysis) {
+    std::vector<std::string> edf;
+    std::vector<std::string> rates;
+    for (const unsigned threads : {0u, 1u, 3u}) {
+        ExportRequest request;
+        request.capture = m_capture.path;
+        request.edf = m_dir / ("out" + std::to_string(threads) + ".edf");
+        request.csvDir = m_dir / ("csv" + std::to_string(threads));
+        request.threads = threads;
+        const ExportResult result = ExportCapture(request);
+        ASSERT_TRUE(result.ok) << result.error;
+        edf.push_back(test::ReadFile(*request.edf));
+        rates.push_back(test::ReadFile(*request.csvDir / "rates.csv"));
+    }
+    EXPECT_GT(std::count(rates[0].begin(), rates[0].end(), '\n'), 10);  // beats were found
+    for (std::size_t i = 1; i < edf.size(); ++i) {
+        EXPECT_TRUE(edf[i] == edf[0]) << "EDF differs with threads #" << i;
+        EXPECT_EQ(rates[i], rates[0]);
+    }
+}
+
 // Cancelling in the second pass (the window does it when the user quits mid-export) leaves
 // nothing half-written behind: no EDF, no CSV, and no folder the export made.
 TEST_F(CaptureExportTest, ACancelledExportRemovesWhatItWrote) {
