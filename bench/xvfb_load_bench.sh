@@ -69,7 +69,7 @@ fi
 # Nanoseconds a process's threads have run. The scheduler counts them exactly; the clock
 # ticks of /proc/PID/stat come in 10 ms steps, a tenth of a percent over 10 s, which is
 # half of what `cat` costs.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }'; }
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
 now() { date +%s.%N; }
 # Waits until the feeder has printed its pseudo-terminal's path into $1.
 pty_of() { for _ in $(seq 100); do [[ -s "$1" ]] && { head -1 "$1"; return; }; sleep 0.05; done; }

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLibrary>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include "ui/app/interface_language.h"
 #include "ui/app/sphyra_app.h"
 #include "ui/common/cjk_font.h"
+#include "ui/common/group_box_paint_cache.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/filter_library.h"
@@ -33,6 +35,45 @@ namespace sphyra {
 namespace {
 
 using test::ModalCatcher;
+
+// A read-out over a group box changes many times a second. The box is painted once, and its
+// copy must look exactly like the box painted afresh, before and after its title changes.
+TEST(GroupBoxPaintCacheTest, ReadOutChangesDoNotRepaintTheBoxAndItLooksTheSame) {
+    struct Panel {
+        QWidget window;
+        QGroupBox* box = new QGroupBox(QStringLiteral("设备信息"), &window);
+        QLineEdit* edit = new QLineEdit(&window);
+        Panel() {
+            window.setFont(CjkFont::Font(CjkFont::kDialogPointSize));
+            window.resize(240, 140);
+            box->setGeometry(10, 10, 200, 100);
+            edit->setGeometry(40, 50, 80, 24);
+            edit->setReadOnly(true);
+            edit->setFocusPolicy(Qt::NoFocus);  // only one of the two windows can be active
+            window.show();
+        }
+    };
+    Panel cached;
+    Panel plain;
+    const auto* cache = new GroupBoxPaintCache(cached.box);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cached.window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain.window));
+    auto show = [&](const QString& text) {
+        cached.edit->setText(text);
+        plain.edit->setText(text);
+        QApplication::processEvents();
+    };
+    for (int interval = 15; interval < 25; ++interval) show(QString::number(interval));
+    EXPECT_EQ(cache->Renders(), 1);
+    EXPECT_EQ(cached.window.grab().toImage(), plain.window.grab().toImage());
+
+    cached.box->setTitle(QStringLiteral("采样波形[传感器_14]"));
+    plain.box->setTitle(QStringLiteral("采样波形[传感器_14]"));
+    QApplication::processEvents();
+    show(QStringLiteral("25"));
+    EXPECT_EQ(cache->Renders(), 2);
+    EXPECT_EQ(cached.window.grab().toImage(), plain.window.grab().toImage());
+}
 
 TEST(FilterLibraryTest, LoadsTheEntryPointByThePlainName) {
     FilterLibrary library;

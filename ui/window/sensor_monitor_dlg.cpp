@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFrame>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +17,7 @@
 
 #include "acquisition/sensor_pulse.h"
 #include "ui/common/cjk_font.h"
+#include "ui/common/group_box_paint_cache.h"
 #include "ui/list/sensor_list.h"
 #include "ui/view/pulse_rate_readout.h"
 #include "ui/view/wave_view.h"
@@ -107,6 +109,10 @@ void CSensorMonitorDlg::SetUpWindow() {
     const DialogUnits units(font());
     setFixedSize(units.Size(MonitorLayout::kWidth, MonitorLayout::kHeight));
     m_controls = MonitorLayout::Build(this, units);
+    // The read-outs over the group boxes change many times a second; the boxes beneath them
+    // need not be painted again each time.
+    for (QGroupBox* box : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+        new GroupBoxPaintCache(box);
 }
 
 void CSensorMonitorDlg::CreateWaveView() {
