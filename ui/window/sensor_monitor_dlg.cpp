@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -109,10 +110,14 @@ void CSensorMonitorDlg::SetUpWindow() {
     const DialogUnits units(font());
     setFixedSize(units.Size(MonitorLayout::kWidth, MonitorLayout::kHeight));
     m_controls = MonitorLayout::Build(this, units);
-    // The read-outs over the group boxes change many times a second; the boxes beneath them
-    // need not be painted again each time.
-    for (QGroupBox* box : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
-        new GroupBoxPaintCache(box);
+    // The read-outs change many times a second; the box beneath them need not be painted
+    // again each time. Only that box: a copy costs its area in memory, and nothing else over
+    // a box changes often.
+    for (QGroupBox* box : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) {
+        if (m_controls.interval != nullptr &&
+            box->geometry().contains(m_controls.interval->geometry()))
+            new GroupBoxPaintCache(box);
+    }
 }
 
 void CSensorMonitorDlg::CreateWaveView() {
