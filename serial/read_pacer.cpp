@@ -68,6 +68,9 @@ void ReadPacer::Tick() {
             // nothing more: a terminal holds only a few kilobytes, and reading makes room for
             // what the sender holds back.
             if (!m_timer.isActive()) return;
+            // A short read took all the terminal held. A hang-up since then shows at the next
+            // tick, which reads nothing and asks.
+            if (static_cast<std::size_t>(n) < buffer.size()) return;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

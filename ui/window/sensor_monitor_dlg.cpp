@@ -283,7 +283,11 @@ void CSensorMonitorDlg::PaceReads() {
     // recording stamps every read with its arrival time, so it is never kept waiting.
     const CaptureRecorder& recorder = m_recording->Recorder();
     const bool recording = recorder.IsRecording() || recorder.IsWaitingForOpen();
-    m_comm.SetReadBatchMs(isMinimized() && !recording ? kUnseenReadBatchMs : 0);
+    const bool unseen = isMinimized() && !recording;
+    // Restarted here, in its own tick, so that it and the reads start in step.
+    const int period = unseen ? kUnseenReadBatchMs : kTimerPeriodMs;
+    if (m_timer.isActive() && m_timer.interval() != period) m_timer.start(period);
+    m_comm.SetReadBatchMs(unseen ? kUnseenReadBatchMs : 0);
 }
 
 void CSensorMonitorDlg::AdvancePulses() {
@@ -377,6 +381,8 @@ void CSensorMonitorDlg::changeEvent(QEvent* event) {
         // in step with it, so that both share one wake-up.
         if (!isMinimized()) {
             m_comm.SetReadBatchMs(0);
+            if (m_timer.isActive() && m_timer.interval() != kTimerPeriodMs)
+                m_timer.start(kTimerPeriodMs);
             CatchUpRows();
         }
     }
