@@ -6,7 +6,9 @@
 
 namespace sphyra {
 
-GroupBoxPaintCache::GroupBoxPaintCache(QGroupBox* box) : QObject(box), m_box(box) {
+GroupBoxPaintCache::GroupBoxPaintCache(QGroupBox* box, const QList<QWidget*>& over)
+    : QObject(box), m_box(box) {
+    for (QWidget* widget : over) m_over.append(widget);
     box->installEventFilter(this);
 }
 
@@ -14,6 +16,11 @@ GroupBoxPaintCache::Look GroupBoxPaintCache::CurrentLook() const {
     const QWidget* parent = m_box->parentWidget();
     Look look;
     look.geometry = m_box->geometry();
+    for (const QPointer<QWidget>& widget : m_over) {
+        if (widget == nullptr || widget->parentWidget() != parent) continue;
+        const QRect part = widget->geometry().translated(-look.geometry.topLeft());
+        if (m_box->rect().contains(part)) look.parts.push_back(part);
+    }
     look.title = m_box->title();
     look.enabled = m_box->isEnabled();
     look.checked = m_box->isCheckable() && m_box->isChecked();
@@ -39,21 +46,20 @@ GroupBoxPaintCache::Look GroupBoxPaintCache::CurrentLook() const {
 
 void GroupBoxPaintCache::Render() {
     m_look = CurrentLook();
-    if (m_look.overSibling || m_look.geometry.isEmpty()) {
-        m_image = QPixmap();
-        return;
+    m_images.clear();
+    QWidget* parent = m_box->parentWidget();
+    if (m_look.overSibling || parent == nullptr) return;
+    for (const QRect& part : m_look.parts) {
+        QPixmap image(part.size() * m_look.ratio);
+        image.setDevicePixelRatio(m_look.ratio);
+        // What the parent paints there first: its background and its own drawing, not its children.
+        parent->render(&image, QPoint(), QRegion(part.translated(m_look.geometry.topLeft())),
+                       QWidget::DrawWindowBackground);
+        m_rendering = true;
+        m_box->render(&image, QPoint(), QRegion(part), QWidget::RenderFlags());
+        m_rendering = false;
+        m_images.push_back(std::move(image));
     }
-    m_image = QPixmap(m_look.geometry.size() * m_look.ratio);
-    m_image.setDevicePixelRatio(m_look.ratio);
-    // What the parent paints there first: its background and its own drawing, not its children.
-    if (QWidget* parent = m_box->parentWidget()) {
-        parent->render(&m_image, QPoint(), QRegion(m_look.geometry), QWidget::DrawWindowBackground);
-    } else {
-        m_image.fill(m_box->palette().color(m_box->backgroundRole()));
-    }
-    m_rendering = true;
-    m_box->render(&m_image, QPoint(), QRegion(), QWidget::RenderFlags());
-    m_rendering = false;
     ++m_renders;
 }
 
@@ -61,9 +67,10 @@ bool GroupBoxPaintCache::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_box || event->type() != QEvent::Paint || m_rendering) return false;
     // A box painting its own background has none of its parent's beneath; leave it to Qt.
     if (m_box->autoFillBackground() || m_box->testAttribute(Qt::WA_StyledBackground)) return false;
+    const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
     const Look look = CurrentLook();
     if (look.overSibling) return false;
-    if (m_image.isNull() || !(look == m_look)) {
+    if (m_images.size() != look.parts.size() || !(look == m_look)) {
         if (!m_renderPosted) {
             m_renderPosted = true;
             QMetaObject::invokeMethod(
@@ -76,12 +83,17 @@ bool GroupBoxPaintCache::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
-    const QRectF source(QPointF(exposed.topLeft()) * look.ratio,
-                        QSizeF(exposed.size()) * look.ratio);
-    QPainter painter(m_box);
-    painter.drawPixmap(QRectF(exposed), m_image, source);
-    return true;
+    for (std::size_t i = 0; i < look.parts.size(); ++i) {
+        const QRect& part = look.parts[i];
+        if (!part.contains(exposed)) continue;
+        const QRect inPart = exposed.translated(-part.topLeft());
+        const QRectF source(QPointF(inPart.topLeft()) * look.ratio,
+                            QSizeF(inPart.size()) * look.ratio);
+        QPainter painter(m_box);
+        painter.drawPixmap(QRectF(exposed), m_images[i], source);
+        return true;
+    }
+    return false;  // beyond the parts kept: Qt paints it
 }
 
 }  // namespace sphyra

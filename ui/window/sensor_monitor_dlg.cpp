@@ -111,12 +111,13 @@ void CSensorMonitorDlg::SetUpWindow() {
     setFixedSize(units.Size(MonitorLayout::kWidth, MonitorLayout::kHeight));
     m_controls = MonitorLayout::Build(this, units);
     // The read-outs change many times a second; the box beneath them need not be painted
-    // again each time. Only that box: a copy costs its area in memory, and nothing else over
-    // a box changes often.
+    // again each time.
+    const QList<QWidget*> readouts = {m_controls.address, m_controls.interval, m_controls.gain,
+                                      m_controls.battery};
     for (QGroupBox* box : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) {
         if (m_controls.interval != nullptr &&
             box->geometry().contains(m_controls.interval->geometry()))
-            new GroupBoxPaintCache(box);
+            new GroupBoxPaintCache(box, readouts);
     }
 }
 
