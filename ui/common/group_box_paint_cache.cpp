@@ -4,12 +4,23 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace sphyra {
 
 GroupBoxPaintCache::GroupBoxPaintCache(QGroupBox* box, const QList<QWidget*>& over)
     : QObject(box), m_box(box) {
     for (QWidget* widget : over) m_over.append(widget);
     box->installEventFilter(this);
+}
+
+void GroupBoxPaintCache::InstallUnder(QWidget* parent, const QList<QWidget*>& over) {
+    for (QGroupBox* box : parent->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) {
+        const bool covered = std::any_of(over.begin(), over.end(), [&](const QWidget* widget) {
+            return widget != nullptr && box->geometry().contains(widget->geometry());
+        });
+        if (covered) new GroupBoxPaintCache(box, over);
+    }
 }
 
 GroupBoxPaintCache::Look GroupBoxPaintCache::CurrentLook() const {

@@ -27,6 +27,10 @@ public:
     // Watches `box` and lives as long as it. `over`: siblings of the box that lie on it.
     GroupBoxPaintCache(QGroupBox* box, const QList<QWidget*>& over);
 
+    // Gives each group box of `parent` (its own children) that some of `over` lie on a cache
+    // for them.
+    static void InstallUnder(QWidget* parent, const QList<QWidget*>& over);
+
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // How many times the parts were really painted.

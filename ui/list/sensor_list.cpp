@@ -189,6 +189,14 @@ std::size_t SensorList::HistoryToShow(std::size_t count, std::uint64_t received,
 }
 
 void SensorList::RefreshRows() {
+    LabelRows(true);
+}
+
+void SensorList::RelabelRows() {
+    LabelRows(false);
+}
+
+void SensorList::LabelRows(bool onlyAcrossSilence) {
     const Tick now = m_clock.NowTick();
     const SensorTable& table = m_acquisition.Table();
     for (std::size_t i = 0; i < table.Size(); ++i) {
@@ -196,19 +204,7 @@ void SensorList::RefreshRows() {
         // Between frames only the passing of the silence mark changes a row (a new rate comes
         // as a row update of its own), so rows on the right side of it are not labelled again.
         const bool showsSilent = m_rowImages[record.address] == kSensorImageSilent;
-        if (SensorIsSilent(record, now) == showsSilent) continue;
-        if (QListWidgetItem* item = m_rows[record.address]) ApplyLabel(item, record, now);
-    }
-    const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();
-    if (!selected) return;
-    if (const SensorRecord* record = table.FindSensor(*selected)) ShowReadouts(*record);
-}
-
-void SensorList::RelabelRows() {
-    const Tick now = m_clock.NowTick();
-    const SensorTable& table = m_acquisition.Table();
-    for (std::size_t i = 0; i < table.Size(); ++i) {
-        const SensorRecord& record = table.At(i);
+        if (onlyAcrossSilence && SensorIsSilent(record, now) == showsSilent) continue;
         if (QListWidgetItem* item = m_rows[record.address]) ApplyLabel(item, record, now);
     }
     const std::optional<std::uint8_t> selected = m_acquisition.Applier().SelectedAddress();

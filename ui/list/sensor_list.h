@@ -74,6 +74,8 @@ protected:
 private:
     void ConfigureList();
     void UpdateGrid();
+    // Every row, or only those whose sensor crossed the silence mark; then the read-outs.
+    void LabelRows(bool onlyAcrossSilence);
     void ApplyLabel(QListWidgetItem* item, const SensorRecord& record, Tick now);
     void ShowReadouts(const SensorRecord& record);
     void ScrollIntoView(QListWidgetItem* item);

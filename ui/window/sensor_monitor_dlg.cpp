@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFrame>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -112,13 +111,8 @@ void CSensorMonitorDlg::SetUpWindow() {
     m_controls = MonitorLayout::Build(this, units);
     // The read-outs change many times a second; the box beneath them need not be painted
     // again each time.
-    const QList<QWidget*> readouts = {m_controls.address, m_controls.interval, m_controls.gain,
-                                      m_controls.battery};
-    for (QGroupBox* box : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) {
-        if (m_controls.interval != nullptr &&
-            box->geometry().contains(m_controls.interval->geometry()))
-            new GroupBoxPaintCache(box, readouts);
-    }
+    GroupBoxPaintCache::InstallUnder(
+        this, {m_controls.address, m_controls.interval, m_controls.gain, m_controls.battery});
 }
 
 void CSensorMonitorDlg::CreateWaveView() {
@@ -381,9 +375,7 @@ void CSensorMonitorDlg::changeEvent(QEvent* event) {
         // Back on screen it reads at once; minimised, the batches begin at the timer's next tick,
         // in step with it, so that both share one wake-up.
         if (!isMinimized()) {
-            m_comm.SetReadBatchMs(0);
-            if (m_timer.isActive() && m_timer.interval() != kTimerPeriodMs)
-                m_timer.start(kTimerPeriodMs);
+            PaceReads();
             CatchUpRows();
         }
     }
