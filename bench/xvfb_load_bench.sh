@@ -6,7 +6,8 @@
 #
 # Starts Xvfb and openbox on the display, then, for each run and each build (--build, and
 # --against when given, alternating so both see the same load), measures over S seconds:
-#   floor    `cat` reading the pseudo-terminal fed 16 sensors x 50 frames/s x 80 samples
+#   floor    `cat` reading the pseudo-terminal fed 16 sensors x 50 frames/s x 80 samples,
+#            and bench/repaint_floor_window: a bare Qt window repainting a strip per burst
 #   shown    the program with the port open on that feed: its CPU, the X server's, its RSS
 #   minimised, and 1 sensor shown (per extra sensor = (shown - 1 sensor) / 15)
 #   idle     port closed, and port open on a pseudo-terminal that sends nothing
@@ -137,6 +138,18 @@ run_phases() {
     go
     echo "floor_cat $(measure "$cat_pid")"
     stop "$cat_pid" "$feed_pid"
+
+    # The least a Qt window pays to show each burst as it comes, and the X server with it.
+    start_feed 16
+    "$build/bench/repaint_floor_window" "$pty" >/dev/null 2>&1 &
+    local qt_pid=$!
+    pids+=("$qt_pid")
+    sleep 1
+    go
+    read -r app x <<<"$(measure "$qt_pid" "$xvfb")"
+    echo "floor_qt $app"
+    echo "floor_qt_x $x"
+    stop "$qt_pid" "$feed_pid"
 
     start_feed 16
     start_app "$bin" "$pty"

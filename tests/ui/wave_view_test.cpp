@@ -350,6 +350,8 @@ TEST(ReadoutCacheTest, EveryRawValueIsDrawnOnceAndKept) {
     for (int value = 255; value >= 0; --value) cache.Image(std::uint16_t(value), 1.0);
     EXPECT_EQ(cache.Size(), 256);
     EXPECT_EQ(cache.Image(0, 1.0).image.cacheKey(), zero);
+    // A byte per pixel: a full cache must not cost the window half a megabyte.
+    EXPECT_EQ(cache.Image(255, 1.0).image.format(), QImage::Format_Indexed8);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace sphyra {
 // The waveform's latest-value read-out, laid out and drawn once per value and kept as an
 // image, so a repaint copies pixels instead of shaping the text again. The image holds the
 // text and its opaque background box, cut to them: drawing it gives the same pixels as
-// drawing the text in place, and a full cache of raw values stays near half a megabyte.
+// drawing the text in place.
 class ReadoutCache {
 public:
     // Values kept before the cache starts over; raw samples have 256 values.
@@ -35,6 +35,8 @@ public:
 
 private:
     Entry Render(std::uint16_t value) const;
+    // `image` in a byte per pixel when it is opaque and has at most 256 colours, else as it is.
+    static QImage Palettised(QImage image);
 
     QFont m_font;
     QColor m_text;
