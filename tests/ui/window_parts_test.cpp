@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <stdexcept>
@@ -23,6 +24,7 @@
 #include "ui/app/sphyra_app.h"
 #include "ui/common/cjk_font.h"
 #include "ui/common/group_box_paint_cache.h"
+#include "ui/common/readout_edit_paint_cache.h"
 #include "ui/window/about_dlg.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/filter_library.h"
@@ -79,6 +81,57 @@ TEST(GroupBoxPaintCacheTest, ReadOutChangesDoNotRepaintTheBoxAndItLooksTheSame) 
     show(QStringLiteral("25"));
     EXPECT_EQ(cache->Renders(), 2);
     EXPECT_EQ(cached.Look(), plain.Look());
+}
+
+// The interval read-out jitters between a few values. Once each has been shown, a change costs
+// the edit no paint of its own, and the window must look exactly as without the copies, on
+// screen and when grabbed.
+TEST(ReadoutEditPaintCacheTest, RepeatedTextsAreCopiesThatLookTheSame) {
+    struct CountingEdit : QLineEdit {
+        using QLineEdit::QLineEdit;
+        int paints = 0;
+        void paintEvent(QPaintEvent* event) override {
+            ++paints;
+            QLineEdit::paintEvent(event);
+        }
+    };
+    struct Panel {
+        QWidget window;
+        QGroupBox* box = new QGroupBox(QStringLiteral("设备信息"), &window);
+        CountingEdit* edit = new CountingEdit(&window);
+        explicit Panel(bool cached) {
+            window.setFont(CjkFont::Font(CjkFont::kDialogPointSize));
+            window.resize(240, 140);
+            box->setGeometry(10, 10, 200, 100);
+            edit->setGeometry(40, 50, 60, 22);
+            edit->setReadOnly(true);
+            edit->setFocusPolicy(Qt::NoFocus);
+            if (cached) {
+                new GroupBoxPaintCache(box, {edit});
+                new ReadoutEditPaintCache(edit);
+            }
+            window.show();
+        }
+        std::pair<QImage, QImage> Look() {
+            const QPixmap screen = window.screen()->grabWindow(window.winId());
+            return {screen.toImage(), window.grab().toImage()};
+        }
+    };
+    Panel cached(true);
+    Panel plain(false);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cached.window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain.window));
+    auto show = [&](const QString& text) {
+        cached.edit->setText(text);
+        plain.edit->setText(text);
+        QApplication::processEvents();
+        QApplication::processEvents();
+        EXPECT_EQ(cached.Look(), plain.Look()) << text.toStdString();
+    };
+    for (const char* text : {"20", "19", "21"}) show(QString::fromLatin1(text));
+    cached.edit->paints = 0;
+    for (const char* text : {"20", "21", "19", "20"}) show(QString::fromLatin1(text));
+    EXPECT_EQ(cached.edit->paints, 0);
 }
 
 TEST(FilterLibraryTest, LoadsTheEntryPointByThePlainName) {

@@ -1,6 +1,7 @@
 #include "ui/view/readout_cache.h"
 
-#include <QList>
+#include "ui/common/palettised_image.h"
+
 #include <QPainter>
 #include <QString>
 
@@ -45,34 +46,10 @@ ReadoutCache::Entry ReadoutCache::Render(std::uint16_t value) const {
             if (qAlpha(line[x]) != 0) drawn |= QRect(x, y, 1, 1);
     }
     if (drawn.isEmpty()) return {};
-    QImage cut = Palettised(image.copy(drawn));
+    // A byte per pixel holds the text over its box exactly: 208 KB for a full cache, not 438.
+    QImage cut = PalettisedImage(image.copy(drawn));
     cut.setDevicePixelRatio(m_pixelRatio);
     return {QPointF(drawn.topLeft()) / m_pixelRatio, std::move(cut)};
-}
-
-QImage ReadoutCache::Palettised(QImage image) {
-    // Antialiased text over its opaque box mixes two colours in a few dozen shades: a byte per
-    // pixel and its palette hold it exactly in half the memory: 208 KB for a full cache.
-    QList<QRgb> table;
-    QHash<QRgb, int> index;
-    QImage indexed(image.size(), QImage::Format_Indexed8);
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        uchar* out = indexed.scanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = line[x];
-            if (qAlpha(pixel) != 255) return image;
-            auto it = index.find(pixel);
-            if (it == index.end()) {
-                if (table.size() == 256) return image;
-                it = index.insert(pixel, static_cast<int>(table.size()));
-                table.append(pixel);
-            }
-            out[x] = static_cast<uchar>(*it);
-        }
-    }
-    indexed.setColorTable(table);
-    return indexed;
 }
 
 }  // namespace sphyra

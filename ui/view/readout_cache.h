@@ -35,8 +35,6 @@ public:
 
 private:
     Entry Render(std::uint16_t value) const;
-    // `image` in a byte per pixel when it is opaque and has at most 256 colours, else as it is.
-    static QImage Palettised(QImage image);
 
     QFont m_font;
     QColor m_text;

@@ -18,6 +18,7 @@
 #include "acquisition/sensor_pulse.h"
 #include "ui/common/cjk_font.h"
 #include "ui/common/group_box_paint_cache.h"
+#include "ui/common/readout_edit_paint_cache.h"
 #include "ui/list/sensor_list.h"
 #include "ui/view/pulse_rate_readout.h"
 #include "ui/view/wave_view.h"
@@ -109,10 +110,12 @@ void CSensorMonitorDlg::SetUpWindow() {
     const DialogUnits units(font());
     setFixedSize(units.Size(MonitorLayout::kWidth, MonitorLayout::kHeight));
     m_controls = MonitorLayout::Build(this, units);
-    // The read-outs change many times a second; the box beneath them need not be painted
-    // again each time.
-    GroupBoxPaintCache::InstallUnder(
-        this, {m_controls.address, m_controls.interval, m_controls.gain, m_controls.battery});
+    // The read-outs change many times a second among a few values: neither they nor the box
+    // beneath them need be painted again each time.
+    const QList<QLineEdit*> readouts{m_controls.address, m_controls.interval, m_controls.gain,
+                                     m_controls.battery};
+    GroupBoxPaintCache::InstallUnder(this, QList<QWidget*>(readouts.begin(), readouts.end()));
+    for (QLineEdit* readout : readouts) new ReadoutEditPaintCache(readout);
 }
 
 void CSensorMonitorDlg::CreateWaveView() {
