@@ -76,24 +76,24 @@ void ReadoutEditPaintCache::Render() {
 bool ReadoutEditPaintCache::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_edit || m_rendering) return false;
     switch (event->type()) {
-    case QEvent::Paint:
-        break;
-    case QEvent::FocusIn:
-    case QEvent::FocusOut:
-    case QEvent::Show:
-    case QEvent::Resize:
-    case QEvent::Move:
-    case QEvent::EnabledChange:
-    case QEvent::ReadOnlyChange:
-    case QEvent::PaletteChange:
-    case QEvent::FontChange:
-    case QEvent::StyleChange:
-    case QEvent::ScreenChangeInternal:
-        // The new state is already set when the event comes; what it looks like is Qt's to paint.
-        Sync();
-        return false;
-    default:
-        return false;
+        case QEvent::Paint:
+            break;
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+        case QEvent::Show:
+        case QEvent::Resize:
+        case QEvent::Move:
+        case QEvent::EnabledChange:
+        case QEvent::ReadOnlyChange:
+        case QEvent::PaletteChange:
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+        case QEvent::ScreenChangeInternal:
+            // The new state is set before the event comes; Qt paints what it looks like.
+            Sync();
+            return false;
+        default:
+            return false;
     }
     const auto it = m_images.constFind(m_edit->text());
     if (Plain() && CurrentLook() == m_look && it != m_images.constEnd()) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QHash>
-#include <QObject>
 #include <QImage>
+#include <QObject>
 #include <QPoint>
 #include <QSize>
 #include <QString>
