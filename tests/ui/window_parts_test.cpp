@@ -38,38 +38,53 @@ namespace {
 
 using test::ModalCatcher;
 
+// A read-out over a group box, as in the window's device box. Only one of two such windows can
+// be active, so the read-out never takes the focus.
+struct ReadoutPanel {
+    struct Edit : QLineEdit {
+        using QLineEdit::QLineEdit;
+        int paints = 0;  // paints that reached the edit itself
+        void paintEvent(QPaintEvent* event) override {
+            ++paints;
+            QLineEdit::paintEvent(event);
+        }
+    };
+    QWidget window;
+    QGroupBox* box = new QGroupBox(QStringLiteral("设备信息"), &window);
+    Edit* edit = new Edit(&window);
+    ReadoutPanel() {
+        window.setFont(CjkFont::Font(CjkFont::kDialogPointSize));
+        window.resize(240, 140);
+        box->setGeometry(10, 10, 200, 100);
+        edit->setGeometry(40, 50, 80, 24);
+        edit->setReadOnly(true);
+        edit->setFocusPolicy(Qt::NoFocus);
+        window.show();
+    }
+    // What is on screen, and what a grab of the window gives.
+    std::pair<QImage, QImage> Look() {
+        return {window.screen()->grabWindow(window.winId()).toImage(), window.grab().toImage()};
+    }
+};
+
+// Sets `text` in both read-outs and lets them repaint.
+void ShowInBoth(ReadoutPanel& cached, ReadoutPanel& plain, const QString& text) {
+    cached.edit->setText(text);
+    plain.edit->setText(text);
+    QApplication::processEvents();
+    QApplication::processEvents();
+}
+
 // A read-out over a group box changes many times a second. The box is painted once, and its
 // copy must look exactly like the box painted afresh, before and after its title changes.
 TEST(GroupBoxPaintCacheTest, ReadOutChangesDoNotRepaintTheBoxAndItLooksTheSame) {
-    struct Panel {
-        QWidget window;
-        QGroupBox* box = new QGroupBox(QStringLiteral("设备信息"), &window);
-        QLineEdit* edit = new QLineEdit(&window);
-        Panel() {
-            window.setFont(CjkFont::Font(CjkFont::kDialogPointSize));
-            window.resize(240, 140);
-            box->setGeometry(10, 10, 200, 100);
-            edit->setGeometry(40, 50, 80, 24);
-            edit->setReadOnly(true);
-            edit->setFocusPolicy(Qt::NoFocus);  // only one of the two windows can be active
-            window.show();
-        }
-        // What a repaint of the read-out alone puts on screen, and the whole window.
-        std::pair<QImage, QImage> Look() {
-            return {window.grab(edit->geometry()).toImage(), window.grab().toImage()};
-        }
-    };
-    Panel cached;
-    Panel plain;
+    ReadoutPanel cached;
+    ReadoutPanel plain;
     const auto* cache = new GroupBoxPaintCache(cached.box, {cached.edit});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&cached.window));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain.window));
-    auto show = [&](const QString& text) {
-        cached.edit->setText(text);
-        plain.edit->setText(text);
-        QApplication::processEvents();
-    };
-    for (int interval = 15; interval < 25; ++interval) show(QString::number(interval));
+    for (int interval = 15; interval < 25; ++interval)
+        ShowInBoth(cached, plain, QString::number(interval));
     EXPECT_EQ(cache->Renders(), 1);
     EXPECT_EQ(cached.Look(), plain.Look());
 
@@ -78,59 +93,26 @@ TEST(GroupBoxPaintCacheTest, ReadOutChangesDoNotRepaintTheBoxAndItLooksTheSame) 
     cached.box->setEnabled(false);
     plain.box->setEnabled(false);
     QApplication::processEvents();
-    show(QStringLiteral("25"));
+    ShowInBoth(cached, plain, QStringLiteral("25"));
     EXPECT_EQ(cache->Renders(), 2);
     EXPECT_EQ(cached.Look(), plain.Look());
 }
 
 // The interval read-out jitters between a few values. Once each has been shown, a change costs
-// the edit no paint of its own, and the window must look exactly as without the copies, on
-// screen and when grabbed.
+// the edit no paint of its own, and the window must look exactly as without the copies.
 TEST(ReadoutEditPaintCacheTest, RepeatedTextsAreCopiesThatLookTheSame) {
-    struct CountingEdit : QLineEdit {
-        using QLineEdit::QLineEdit;
-        int paints = 0;
-        void paintEvent(QPaintEvent* event) override {
-            ++paints;
-            QLineEdit::paintEvent(event);
-        }
-    };
-    struct Panel {
-        QWidget window;
-        QGroupBox* box = new QGroupBox(QStringLiteral("设备信息"), &window);
-        CountingEdit* edit = new CountingEdit(&window);
-        explicit Panel(bool cached) {
-            window.setFont(CjkFont::Font(CjkFont::kDialogPointSize));
-            window.resize(240, 140);
-            box->setGeometry(10, 10, 200, 100);
-            edit->setGeometry(40, 50, 60, 22);
-            edit->setReadOnly(true);
-            edit->setFocusPolicy(Qt::NoFocus);
-            if (cached) {
-                new GroupBoxPaintCache(box, {edit});
-                new ReadoutEditPaintCache(edit);
-            }
-            window.show();
-        }
-        std::pair<QImage, QImage> Look() {
-            const QPixmap screen = window.screen()->grabWindow(window.winId());
-            return {screen.toImage(), window.grab().toImage()};
-        }
-    };
-    Panel cached(true);
-    Panel plain(false);
+    ReadoutPanel cached;
+    ReadoutPanel plain;
+    new GroupBoxPaintCache(cached.box, {cached.edit});
+    new ReadoutEditPaintCache(cached.edit);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&cached.window));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain.window));
-    auto show = [&](const QString& text) {
-        cached.edit->setText(text);
-        plain.edit->setText(text);
-        QApplication::processEvents();
-        QApplication::processEvents();
-        EXPECT_EQ(cached.Look(), plain.Look()) << text.toStdString();
-    };
-    for (const char* text : {"20", "19", "21"}) show(QString::fromLatin1(text));
-    cached.edit->paints = 0;
-    for (const char* text : {"20", "21", "19", "20"}) show(QString::fromLatin1(text));
+    const std::vector<int> texts{20, 19, 21, 20, 21, 19, 20};
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i == 3) cached.edit->paints = 0;  // each value has been shown once
+        ShowInBoth(cached, plain, QString::number(texts[i]));
+        EXPECT_EQ(cached.Look(), plain.Look()) << texts[i];
+    }
     EXPECT_EQ(cached.edit->paints, 0);
 }
 

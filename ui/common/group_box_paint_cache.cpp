@@ -82,16 +82,7 @@ bool GroupBoxPaintCache::eventFilter(QObject* watched, QEvent* event) {
     const Look look = CurrentLook();
     if (look.overSibling) return false;
     if (m_images.size() != look.parts.size() || !(look == m_look)) {
-        if (!m_renderPosted) {
-            m_renderPosted = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    m_renderPosted = false;
-                    Render();
-                },
-                Qt::QueuedConnection);
-        }
+        m_render.Ask(this, [this] { Render(); });
         return false;
     }
     for (std::size_t i = 0; i < look.parts.size(); ++i) {

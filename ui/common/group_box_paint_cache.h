@@ -8,6 +8,8 @@
 #include <QString>
 #include <vector>
 
+#include "ui/common/queued_once.h"
+
 class QGroupBox;
 class QWidget;
 
@@ -59,7 +61,7 @@ private:
     std::vector<QPixmap> m_images;  // one per part
     Look m_look;
     bool m_rendering = false;
-    bool m_renderPosted = false;
+    QueuedOnce m_render;
     int m_renders = 0;
 };
 

@@ -45,15 +45,8 @@ void ReadoutEditPaintCache::Sync() {
     if (m_edit->testAttribute(Qt::WA_OpaquePaintEvent) != kept)
         m_edit->setAttribute(Qt::WA_OpaquePaintEvent, kept);
     // Once full it keeps what it has: a text beyond is painted by Qt, as without the cache.
-    if (!plain || kept || m_images.size() >= kMaxTexts || m_renderPosted) return;
-    m_renderPosted = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_renderPosted = false;
-            Render();
-        },
-        Qt::QueuedConnection);
+    if (!plain || kept || m_images.size() >= kMaxTexts) return;
+    m_render.Ask(this, [this] { Render(); });
 }
 
 void ReadoutEditPaintCache::Render() {

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include "ui/common/queued_once.h"
+
 class QLineEdit;
 
 namespace sphyra {
@@ -56,7 +58,7 @@ private:
     QHash<QString, QImage> m_images;
     Look m_look;
     bool m_rendering = false;
-    bool m_renderPosted = false;
+    QueuedOnce m_render;
     int m_renders = 0;
 };
 
