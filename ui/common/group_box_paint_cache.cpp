@@ -34,6 +34,7 @@ GroupBoxPaintCache::Look GroupBoxPaintCache::CurrentLook() const {
     }
     look.title = m_box->title();
     look.enabled = m_box->isEnabled();
+    look.active = m_box->isActiveWindow();
     look.checked = m_box->isCheckable() && m_box->isChecked();
     look.palette = m_box->palette().cacheKey();
     look.font = m_box->font().key();

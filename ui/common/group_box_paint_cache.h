@@ -44,6 +44,7 @@ private:
         std::vector<QRect> parts;  // in the box's coordinates
         QString title;
         bool enabled = false;
+        bool active = false;  // styles may draw an inactive window's colours
         bool checked = false;
         qint64 palette = 0;
         qint64 parentPalette = 0;

@@ -19,6 +19,7 @@ ReadoutEditPaintCache::Look ReadoutEditPaintCache::CurrentLook() const {
     look.size = m_edit->size();
     look.inWindow = m_edit->mapTo(m_edit->window(), QPoint(0, 0));
     look.enabled = m_edit->isEnabled();
+    look.active = m_edit->isActiveWindow();
     look.palette = m_edit->palette().cacheKey();
     look.font = m_edit->font().key();
     look.style = m_edit->style();
@@ -77,6 +78,7 @@ bool ReadoutEditPaintCache::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Resize:
         case QEvent::Move:
         case QEvent::EnabledChange:
+        case QEvent::ActivationChange:
         case QEvent::ReadOnlyChange:
         case QEvent::PaletteChange:
         case QEvent::FontChange:

@@ -39,6 +39,7 @@ private:
         QSize size;
         QPoint inWindow;
         bool enabled = false;
+        bool active = false;  // styles may draw an inactive window's colours
         qint64 palette = 0;
         QString font;
         const void* style = nullptr;
