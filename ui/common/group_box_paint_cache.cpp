@@ -33,13 +33,8 @@ GroupBoxPaintCache::Look GroupBoxPaintCache::CurrentLook() const {
         if (m_box->rect().contains(part)) look.parts.push_back(part);
     }
     look.title = m_box->title();
-    look.enabled = m_box->isEnabled();
-    look.active = m_box->isActiveWindow();
+    look.widget = WidgetLook::Of(*m_box);
     look.checked = m_box->isCheckable() && m_box->isChecked();
-    look.palette = m_box->palette().cacheKey();
-    look.font = m_box->font().key();
-    look.style = m_box->style();
-    look.ratio = m_box->devicePixelRatioF();
     if (parent == nullptr) return look;
     look.parentPalette = parent->palette().cacheKey();
     // Siblings are stacked in the order of the parent's children: those before the box lie under
@@ -62,8 +57,8 @@ void GroupBoxPaintCache::Render() {
     QWidget* parent = m_box->parentWidget();
     if (m_look.overSibling || parent == nullptr) return;
     for (const QRect& part : m_look.parts) {
-        QPixmap image(part.size() * m_look.ratio);
-        image.setDevicePixelRatio(m_look.ratio);
+        QPixmap image(part.size() * m_look.widget.ratio);
+        image.setDevicePixelRatio(m_look.widget.ratio);
         // What the parent paints there first: its background and its own drawing, not its children.
         parent->render(&image, QPoint(), QRegion(part.translated(m_look.geometry.topLeft())),
                        QWidget::DrawWindowBackground);
@@ -90,8 +85,8 @@ bool GroupBoxPaintCache::eventFilter(QObject* watched, QEvent* event) {
         const QRect& part = look.parts[i];
         if (!part.contains(exposed)) continue;
         const QRect inPart = exposed.translated(-part.topLeft());
-        const QRectF source(QPointF(inPart.topLeft()) * look.ratio,
-                            QSizeF(inPart.size()) * look.ratio);
+        const QRectF source(QPointF(inPart.topLeft()) * look.widget.ratio,
+                            QSizeF(inPart.size()) * look.widget.ratio);
         QPainter painter(m_box);
         painter.drawPixmap(QRectF(exposed), m_images[i], source);
         return true;

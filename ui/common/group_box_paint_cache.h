@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/common/queued_once.h"
+#include "ui/common/widget_look.h"
 
 class QGroupBox;
 class QWidget;
@@ -43,14 +44,9 @@ private:
         QRect geometry;
         std::vector<QRect> parts;  // in the box's coordinates
         QString title;
-        bool enabled = false;
-        bool active = false;  // styles may draw an inactive window's colours
+        WidgetLook widget;
         bool checked = false;
-        qint64 palette = 0;
         qint64 parentPalette = 0;
-        QString font;
-        const void* style = nullptr;
-        qreal ratio = 0;
         bool overSibling = false;
         bool operator==(const Look&) const = default;
     };

@@ -18,12 +18,7 @@ ReadoutEditPaintCache::Look ReadoutEditPaintCache::CurrentLook() const {
     Look look;
     look.size = m_edit->size();
     look.inWindow = m_edit->mapTo(m_edit->window(), QPoint(0, 0));
-    look.enabled = m_edit->isEnabled();
-    look.active = m_edit->isActiveWindow();
-    look.palette = m_edit->palette().cacheKey();
-    look.font = m_edit->font().key();
-    look.style = m_edit->style();
-    look.ratio = m_edit->devicePixelRatioF();
+    look.widget = WidgetLook::Of(*m_edit);
     return look;
 }
 
@@ -53,8 +48,8 @@ void ReadoutEditPaintCache::Sync() {
 void ReadoutEditPaintCache::Render() {
     FollowLook();
     if (!Plain() || m_images.size() >= kMaxTexts || m_images.contains(m_edit->text())) return;
-    QImage image(m_look.size * m_look.ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(m_look.ratio);
+    QImage image(m_look.size * m_look.widget.ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(m_look.widget.ratio);
     image.fill(Qt::transparent);
     // Everything the window paints at the edit's place, the edit included, as a repaint would.
     m_edit->setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -63,7 +58,6 @@ void ReadoutEditPaintCache::Render() {
                              QWidget::DrawWindowBackground | QWidget::DrawChildren);
     m_rendering = false;
     m_images.insert(m_edit->text(), PalettisedImage(std::move(image)));
-    ++m_renders;
     Sync();
 }
 
@@ -93,8 +87,8 @@ bool ReadoutEditPaintCache::eventFilter(QObject* watched, QEvent* event) {
     const auto it = m_images.constFind(m_edit->text());
     if (Plain() && CurrentLook() == m_look && it != m_images.constEnd()) {
         const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
-        const QRectF source(QPointF(exposed.topLeft()) * m_look.ratio,
-                            QSizeF(exposed.size()) * m_look.ratio);
+        const QRectF source(QPointF(exposed.topLeft()) * m_look.widget.ratio,
+                            QSizeF(exposed.size()) * m_look.widget.ratio);
         QPainter painter(m_edit);
         painter.drawImage(QRectF(exposed), *it, source);
         return true;

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "ui/common/queued_once.h"
+#include "ui/common/widget_look.h"
 
 class QLineEdit;
 
@@ -28,9 +29,6 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // How many copies were taken.
-    int Renders() const { return m_renders; }
-
 private:
     // Texts kept; once full, later texts are painted by Qt.
     static constexpr int kMaxTexts = 16;
@@ -38,12 +36,7 @@ private:
     struct Look {
         QSize size;
         QPoint inWindow;
-        bool enabled = false;
-        bool active = false;  // styles may draw an inactive window's colours
-        qint64 palette = 0;
-        QString font;
-        const void* style = nullptr;
-        qreal ratio = 0;
+        WidgetLook widget;
         bool operator==(const Look&) const = default;
     };
     Look CurrentLook() const;
@@ -60,7 +53,6 @@ private:
     Look m_look;
     bool m_rendering = false;
     QueuedOnce m_render;
-    int m_renders = 0;
 };
 
 }  // namespace sphyra
