@@ -264,9 +264,10 @@ void CMSComm::OnReadyRead() {
     if (ReceiveDue()) ScheduleNotification();
 }
 
-// From the pacer's timer, so in the event loop already: the batch, which may be worth several
-// notifications, is handed on here rather than through queued calls, each another pass of the loop.
-void CMSComm::ReceivedPaced(const char* bytes, qint64 n) {
+// From the pacer's own notifier or timer, so in the event loop already and outside QSerialPort:
+// the bytes, which may be worth several notifications, are handed on here rather than through
+// queued calls, each another pass of the loop (and, at every arrival, another wake-up).
+void CMSComm::ReceivedRead(const char* bytes, qint64 n) {
     m_received.append(bytes, static_cast<qsizetype>(n));
     if (m_notifyQueued || !ReceiveDue()) return;
     while (DeliverRound()) {

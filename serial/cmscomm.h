@@ -86,7 +86,7 @@ private:
     void CloseDevice();
     bool ApplySettings(const CommSettings& settings);
     void OnReadyRead();
-    void ReceivedPaced(const char* bytes, qint64 n);
+    void ReceivedRead(const char* bytes, qint64 n);
     void OnPortError(QSerialPort::SerialPortError error);
     bool ReceiveDue() const;
     void ScheduleNotification();
@@ -96,7 +96,7 @@ private:
 
     PortResolver m_resolver;
     QSerialPort m_port;
-    ReadPacer m_pacer{m_port, [this](const char* bytes, qint64 n) { ReceivedPaced(bytes, n); }};
+    ReadPacer m_pacer{m_port, [this](const char* bytes, qint64 n) { ReceivedRead(bytes, n); }};
     QByteArray m_received;  // bytes read from the device, not yet taken through Input
     std::string m_devicePath;
     std::string m_deviceKey;  // the device as registered while open (symlinks resolved)

@@ -20,67 +20,103 @@ ReadPacer::ReadPacer(QSerialPort& port, Received received, QObject* parent)
 
 void ReadPacer::SetIntervalMs(int ms) {
     const int interval = ms > 0 ? ms : 0;
-    // Asked again while not paused (the port was closed, say), pausing is tried again.
-    if (interval == m_intervalMs && (interval == 0 || Paused())) return;
+    // Asked again while Qt reads (it held bytes when last asked, say), taking over is tried again.
+    if (interval == m_intervalMs && (m_readsItself || !m_port.isOpen())) return;
     m_intervalMs = interval;
-    if (m_intervalMs == 0) {
-        Resume();
-    } else {
-        Pause();
-    }
+    TakeOver();
 }
 
 void ReadPacer::PortOpened() {
     m_notifier = nullptr;
-    if (m_intervalMs > 0) Pause();
+    TakeOver();
 }
 
 void ReadPacer::PortClosed() {
     m_timer.stop();
+    m_readsItself = false;
+    ++m_closeCount;
+    if (m_arrival != nullptr) {
+        // This may run inside the notifier's own signal, when a reader closes the port.
+        m_arrival->setEnabled(false);
+        m_arrival->deleteLater();
+        m_arrival = nullptr;
+    }
     m_notifier = nullptr;
 }
 
-void ReadPacer::Pause() {
+void ReadPacer::TakeOver() {
 #ifdef Q_OS_UNIX
     // Bytes Qt already holds would come after those read from the device; they are taken at
     // every arrival, so this only waits for the next one.
     QSocketNotifier* notifier = m_port.isOpen() ? ReadNotifier() : nullptr;
     if (notifier == nullptr || m_port.bytesAvailable() > 0) return;
     notifier->setEnabled(false);
-    m_timer.start(m_intervalMs);
+    if (m_arrival == nullptr) {
+        m_arrival =
+            new QSocketNotifier(static_cast<qintptr>(m_port.handle()), QSocketNotifier::Read, this);
+        connect(m_arrival, &QSocketNotifier::activated, this, &ReadPacer::OnArrival);
+    }
+    m_readsItself = true;
+    if (m_intervalMs > 0) {
+        m_arrival->setEnabled(false);
+        if (!m_timer.isActive() || m_timer.interval() != m_intervalMs) m_timer.start(m_intervalMs);
+    } else {
+        m_timer.stop();
+        m_arrival->setEnabled(true);
+    }
 #endif
 }
 
-void ReadPacer::Resume() {
+void ReadPacer::GiveBack() {
     m_timer.stop();
+    m_readsItself = false;
+    if (m_arrival != nullptr) m_arrival->setEnabled(false);
     if (m_notifier != nullptr && m_port.isOpen()) m_notifier->setEnabled(true);
 }
 
+void ReadPacer::OnArrival() {
+    if (m_readsItself && m_intervalMs == 0) ReadWaiting();
+}
+
 void ReadPacer::Tick() {
+    if (m_readsItself) ReadWaiting();
+}
+
+bool ReadPacer::ReadWaiting() {
 #ifdef Q_OS_UNIX
     const int fd = static_cast<int>(m_port.handle());
+    const unsigned closeCount = m_closeCount;
     std::array<char, 16384> buffer;  // filled by read before any use
     for (;;) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n > 0) {
             m_received(buffer.data(), n);
-            // The handler may have closed the port. Otherwise read on until the device has
-            // nothing more: a terminal holds only a few kilobytes, and reading makes room for
-            // what the sender holds back.
-            if (!m_timer.isActive()) return;
-            // A short read took all the terminal held. A hang-up since then shows at the next
-            // tick, which reads nothing and asks.
-            if (static_cast<std::size_t>(n) < buffer.size()) return;
+            // The reader may have closed the port (and even opened it again), or a hang-up
+            // gave the device back.
+            if (m_closeCount != closeCount || !m_readsItself) return false;
+            // A short read took all the terminal held; a hang-up since then shows at the next
+            // arrival or tick, which reads nothing and asks. Otherwise read on: a terminal holds
+            // only a few kilobytes, and reading makes room for what the sender holds back.
+            if (static_cast<std::size_t>(n) < buffer.size()) return true;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         break;
     }
+    GiveBackIfHungUp();
+    return m_readsItself;
+#else
+    return false;
+#endif
+}
+
+void ReadPacer::GiveBackIfHungUp() {
+#ifdef Q_OS_UNIX
     // A terminal set up as QSerialPort sets it up reads nothing both when it is empty and when it
     // has hung up; only a hung-up one still polls readable. Then, or on an error, Qt's own read
     // finds out what happened and says so (bytes that arrived just now it simply reads).
-    pollfd device{fd, POLLIN, 0};
-    if (::poll(&device, 1, 0) != 0) Resume();
+    pollfd device{static_cast<int>(m_port.handle()), POLLIN, 0};
+    if (::poll(&device, 1, 0) != 0) GiveBack();
 #endif
 }
 

@@ -10,16 +10,21 @@ class QSocketNotifier;
 
 namespace sphyra {
 
-// Lets a QSerialPort's device be read in batches on a timer instead of at every arrival.
-// QSerialPort reads the device into its own buffer whenever its read notifier fires, so a busy
-// link wakes the program once per arrival whether or not anyone needs the bytes yet. While pacing,
-// that notifier is off and each tick reads what waits straight from the port's descriptor, handing
-// it to `received`; Qt's own reading cannot be used for it, since emptying QSerialPort's buffer
-// switches the notifier back on. A hang-up or read error gives the device back to the notifier at
-// once, so Qt reports it as it always does.
+// Reads a QSerialPort's device itself, handing the bytes to `received` straight from the event
+// loop: at every arrival, or in batches on a timer.
 //
-// The notifier is QSerialPort's own (on Unix a child of the port, made at open and deleted at
-// close); where there is none, or off Unix, the port simply reads at every arrival.
+// QSerialPort reads the device into its own buffer from inside its read notifier, so a reader
+// that may close the port or run a dialog must not act in its readyRead; it has to come back in a
+// later pass of the loop, another wake-up for every arrival. Read here, the bytes come from a
+// notifier of our own, outside QSerialPort, and can be acted on at once. Paced, our notifier is
+// off too and each tick reads what waits. While either reads, QSerialPort's notifier is off; Qt's
+// own reading cannot be used for it, since emptying QSerialPort's buffer switches its notifier
+// back on. A hang-up or read error gives the device back to QSerialPort at once, so Qt reports it
+// as it always does.
+//
+// QSerialPort's notifier is its own (on Unix a child of the port, made at open and deleted at
+// close); where there is none, or off Unix, the port reads as Qt does and `received` is never
+// called.
 class ReadPacer final : public QObject {
     Q_OBJECT
 
@@ -33,24 +38,35 @@ public:
     void SetIntervalMs(int ms);
     int IntervalMs() const { return m_intervalMs; }
 
-    // The port opened or closed: its notifier is new, or gone.
+    // The port opened or closed: its notifier is new, or gone. Call PortClosed before the
+    // descriptor closes.
     void PortOpened();
     void PortClosed();
 
     // Reading waits for the ticks.
     bool Paused() const { return m_timer.isActive(); }
+    // The device is read here (at arrivals or ticks) rather than by QSerialPort.
+    bool ReadsItself() const { return m_readsItself; }
 
 private:
-    void Pause();
-    void Resume();
+    void TakeOver();
+    void GiveBack();
+    void OnArrival();
     void Tick();
+    // Reads until the device has nothing more; false when the port closed meanwhile or the
+    // device was given back.
+    bool ReadWaiting();
+    void GiveBackIfHungUp();
     QSocketNotifier* ReadNotifier();
 
     QSerialPort& m_port;
     Received m_received;
     QTimer m_timer;
-    QPointer<QSocketNotifier> m_notifier;
+    QPointer<QSocketNotifier> m_notifier;  // QSerialPort's
+    QPointer<QSocketNotifier> m_arrival;   // ours, on the same descriptor, for this open
     int m_intervalMs = 0;
+    bool m_readsItself = false;
+    unsigned m_closeCount = 0;  // closes so far: a read loop sees the port close under it
 };
 
 }  // namespace sphyra

@@ -352,6 +352,32 @@ TEST_F(PtyPortTest, LargeArrivalsAreOfferedInBoundedPieces) {
     EXPECT_LE(*std::max_element(pieces.begin(), pieces.end()), 100u);
 }
 
+// Bytes are read and handed on from the arrival itself, outside QSerialPort, so a handler may
+// close the port there; the next open reads afresh.
+TEST_F(PtyPortTest, HandlerMayCloseThePortFromTheArrivalAndOpenItAgain) {
+    CMSComm comm(Resolver());
+    comm.SetCommPort(3);
+    comm.SetRThreshold(1);
+    std::vector<std::uint8_t> received;
+    QObject::connect(&comm, &CMSComm::OnComm, [&] {
+        const auto bytes = comm.GetInput();
+        received.insert(received.end(), bytes.begin(), bytes.end());
+        comm.SetPortOpen(false);
+    });
+    comm.SetPortOpen(true);
+    EXPECT_TRUE(comm.Pacer().ReadsItself());
+    pty->Send({1, 2, 3});
+    ASSERT_TRUE(RunUntil([&] { return !received.empty(); }));
+    EXPECT_FALSE(comm.GetPortOpen());
+    pty->Send({4});
+    RunFor(100);
+    EXPECT_EQ(received, (std::vector<std::uint8_t>{1, 2, 3}));
+
+    comm.SetPortOpen(true);
+    ASSERT_TRUE(RunUntil([&] { return received.size() == 4; }));
+    EXPECT_EQ(received.back(), 4);
+}
+
 // A handler that leaves the bytes waiting is told again only when more arrive.
 TEST_F(PtyPortTest, UnreadBytesDoNotMakeTheControlSpin) {
     CMSComm comm(Resolver());
