@@ -2,7 +2,7 @@
 // is lost or damaged on the way, while measuring what receiving costs.
 //
 //   live_feed_bench [--mode link|window|feed] [--seconds S] [--sensors N] [--fps F] [--samples K]
-//                   [--write-log FILE]
+//                   [--write-log FILE] [--step-ms MS]
 //
 // link:   the port layer alone (CMSComm + SerialConnection + acquisition, no display).
 // window: the whole main window, offscreen, with the first sensor on display.
@@ -11,7 +11,8 @@
 //         With --write-log, each write appends "<CLOCK_MONOTONIC ns> <frames so far of
 //         sensor 1> ... <of sensor N>", to pair with the program's SPHYRA_LATENCY_LOG. With
 //         --wait-for, nothing is played until that file exists, so the reader can open the port
-//         first and count every frame.
+//         first and count every frame. --step-ms 1 writes each frame about when its sensor
+//         sends it, as sphyra-sim does, instead of all that fell due in the last 20 ms.
 //
 // The simulator runs on a thread of its own, paced in real time, so the CPU time
 // reported is the receiving (GUI) thread's alone.
@@ -23,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -59,6 +61,7 @@ struct Options {
     int samples = 80;
     std::string writeLog;
     std::string waitFor;
+    int stepMs = 20;
 };
 
 // What the simulator put on the wire, per sensor: frame count and the newest
@@ -80,6 +83,7 @@ Options ParseOptions(int argc, char** argv) {
         if (key == "--samples") options.samples = std::stoi(value);
         if (key == "--write-log") options.writeLog = value;
         if (key == "--wait-for") options.waitFor = value;
+        if (key == "--step-ms") options.stepMs = std::max(1, std::stoi(value));
     }
     return options;
 }
@@ -101,8 +105,8 @@ void RunSimulator(SensorSimulator& sim, PtyEndpoint& pty, double seconds,
     while (!pty.Flush()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-// Plays the sensors into a fresh pseudo-terminal for `seconds`, in the same 20 ms steps as
-// the other modes, without reading anything back.
+// Plays the sensors into a fresh pseudo-terminal for `seconds`, in steps of --step-ms (20 ms
+// by default, as in the other modes), without reading anything back.
 int RunFeed(const Options& options) {
     std::string error;
     auto pty = PtyEndpoint::Create(error);
@@ -122,13 +126,16 @@ int RunFeed(const Options& options) {
     });
     while (!options.waitFor.empty() && !std::filesystem::exists(options.waitFor))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    bench::PlayPaced(sim, *pty, options.seconds, [&](std::int64_t writtenAtNs) {
-        if (log == nullptr) return;
-        std::fprintf(log, "%lld", static_cast<long long>(writtenAtNs));
-        for (const std::uint64_t count : frames)
-            std::fprintf(log, " %llu", static_cast<unsigned long long>(count));
-        std::fprintf(log, "\n");
-    });
+    bench::PlayPaced(
+        sim, *pty, options.seconds,
+        [&](std::int64_t writtenAtNs) {
+            if (log == nullptr) return;
+            std::fprintf(log, "%lld", static_cast<long long>(writtenAtNs));
+            for (const std::uint64_t count : frames)
+                std::fprintf(log, " %llu", static_cast<unsigned long long>(count));
+            std::fprintf(log, "\n");
+        },
+        static_cast<std::uint64_t>(options.stepMs));
     if (log != nullptr) std::fclose(log);
     return 0;
 }

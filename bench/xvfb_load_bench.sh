@@ -2,7 +2,7 @@
 # What the program costs on a real X server, beside the cost of merely reading the same link.
 #
 #   bench/xvfb_load_bench.sh [--build DIR] [--against DIR] [--runs N] [--seconds S]
-#                            [--display :N] [--soak MINUTES --rss-log FILE]
+#                            [--display :N] [--step-ms MS] [--soak MINUTES --rss-log FILE]
 #
 # Starts Xvfb and openbox on the display, then, for each run and each build (--build, and
 # --against when given, alternating so both see the same load), measures over S seconds:
@@ -14,6 +14,9 @@
 #   latency  byte written into the pseudo-terminal -> image handed to the X server
 #            (the program's SPHYRA_LATENCY_LOG probe against the feeder's write log)
 # and prints every run, then min and median over the runs. CPU is in % of one core.
+# The feed writes what fell due every --step-ms milliseconds: 20 (the default) as a receiver that
+# gathers the sensors' bytes hands them on, or 1, each frame about when its sensor sends it, as
+# sphyra-sim plays them; that wakes every reader, `cat` too, about 500 times a second instead of 50.
 # With --soak, instead runs the program shown at full load for MINUTES and appends its RSS to
 # FILE every 10 minutes.
 #
@@ -27,6 +30,7 @@ against=""
 runs=3
 seconds=20
 display=":16"
+step_ms=20
 soak=0
 rsslog=""
 while [[ $# -gt 0 ]]; do
@@ -36,6 +40,7 @@ while [[ $# -gt 0 ]]; do
         --runs) runs="$2"; shift 2 ;;
         --seconds) seconds="$2"; shift 2 ;;
         --display) display="$2"; shift 2 ;;
+        --step-ms) step_ms="$2"; shift 2 ;;
         --soak) soak="$2"; shift 2 ;;
         --rss-log) rsslog="$2"; shift 2 ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
@@ -97,7 +102,7 @@ start_feed() {
     local log_args=()
     [[ -n "${2:-}" ]] && log_args=(--write-log "$2")
     rm -f "$work/go"
-    "$feeder" --mode feed --sensors "$1" --fps 50 --samples 80 --wait-for "$work/go" \
+    "$feeder" --mode feed --sensors "$1" --fps 50 --samples 80 --step-ms "$step_ms" --wait-for "$work/go" \
         --seconds $((seconds * 3 + 30 + soak * 60)) "${log_args[@]}" >"$work/feed.out" &
     feed_pid=$!
     pids+=("$feed_pid")
@@ -230,7 +235,7 @@ for ((r = 1; r <= runs; ++r)); do
         done
     done
 done
-echo "== min / median over $runs runs (CPU in % of one core; load: $(cut -d' ' -f1-3 /proc/loadavg))"
+echo "== min / median over $runs runs, feed in $step_ms ms steps (CPU in % of one core; load: $(cut -d' ' -f1-3 /proc/loadavg))"
 for label in "${labels[@]}"; do
     awk -v l="$label" '$3 == l { print $4 }' "$results" | sort -u | while read -r name; do
         awk -v l="$label" -v n="$name" '$3 == l && $4 == n { print $5 }' "$results" | sort -g |
