@@ -74,6 +74,9 @@ public:
     // default): fewer wake-ups while nobody watches, at the cost of that much delay.
     void SetReadBatchMs(int ms) { m_pacer.SetIntervalMs(ms); }
     int GetReadBatchMs() const { return m_pacer.IntervalMs(); }
+    // While reading in batches: bytes that should not wait are due in about `ms` milliseconds;
+    // what arrives from shortly before then until the next call is read at once.
+    void ExpectUrgentBytesInMs(int ms) { m_pacer.ExpectUrgentInMs(ms); }
     const ReadPacer& Pacer() const { return m_pacer; }
     // The device the port is open on, empty while closed.
     const std::string& DevicePath() const { return m_devicePath; }

@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <QSocketNotifier>
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -15,7 +16,13 @@ namespace sphyra {
 
 ReadPacer::ReadPacer(QSerialPort& port, Received received, QObject* parent)
     : QObject(parent), m_port(port), m_received(std::move(received)) {
+    // A tick late by the usual few percent would keep the bytes waiting past the interval.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ReadPacer::Tick);
+    m_urgentTimer.setSingleShot(true);
+    m_urgentTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_urgentTimer, &QTimer::timeout, this, &ReadPacer::OpenUrgentWindow);
+    m_clock.start();
 }
 
 void ReadPacer::SetIntervalMs(int ms) {
@@ -26,6 +33,32 @@ void ReadPacer::SetIntervalMs(int ms) {
     TakeOver();
 }
 
+void ReadPacer::ExpectUrgentInMs(int ms) {
+    if (!m_readsItself || m_intervalMs == 0) return;
+    const int wait = std::max(ms - kUrgentLeadMs, 0);
+    const std::int64_t opensAt = m_clock.elapsed() + wait;
+    if (opensAt == m_urgentOpensAtMs && (m_urgentOpen || m_urgentTimer.isActive())) return;
+    m_urgentOpensAtMs = opensAt;
+    CloseUrgentWindow();
+    if (wait == 0) {
+        OpenUrgentWindow();
+    } else {
+        m_urgentTimer.start(wait);
+    }
+}
+
+void ReadPacer::OpenUrgentWindow() {
+    if (!m_readsItself || m_intervalMs == 0 || m_arrival == nullptr) return;
+    m_urgentOpen = true;
+    m_arrival->setEnabled(true);
+}
+
+void ReadPacer::CloseUrgentWindow() {
+    m_urgentTimer.stop();
+    m_urgentOpen = false;
+    if (m_arrival != nullptr && m_intervalMs > 0) m_arrival->setEnabled(false);
+}
+
 void ReadPacer::PortOpened() {
     m_notifier = nullptr;
     TakeOver();
@@ -33,6 +66,8 @@ void ReadPacer::PortOpened() {
 
 void ReadPacer::PortClosed() {
     m_timer.stop();
+    m_urgentTimer.stop();
+    m_urgentOpen = false;
     m_readsItself = false;
     ++m_closeCount;
     if (m_arrival != nullptr) {
@@ -58,10 +93,13 @@ void ReadPacer::TakeOver() {
     }
     m_readsItself = true;
     if (m_intervalMs > 0) {
-        m_arrival->setEnabled(false);
+        // Until told when urgent bytes are due, everything waits for the ticks.
+        CloseUrgentWindow();
         if (!m_timer.isActive() || m_timer.interval() != m_intervalMs) m_timer.start(m_intervalMs);
     } else {
         m_timer.stop();
+        m_urgentTimer.stop();
+        m_urgentOpen = false;
         m_arrival->setEnabled(true);
     }
 #endif
@@ -69,13 +107,15 @@ void ReadPacer::TakeOver() {
 
 void ReadPacer::GiveBack() {
     m_timer.stop();
+    m_urgentTimer.stop();
+    m_urgentOpen = false;
     m_readsItself = false;
     if (m_arrival != nullptr) m_arrival->setEnabled(false);
     if (m_notifier != nullptr && m_port.isOpen()) m_notifier->setEnabled(true);
 }
 
 void ReadPacer::OnArrival() {
-    if (m_readsItself && m_intervalMs == 0) ReadWaiting();
+    if (m_readsItself) ReadWaiting();
 }
 
 void ReadPacer::Tick() {

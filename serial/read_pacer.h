@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 
 class QSerialPort;
@@ -38,6 +40,18 @@ public:
     void SetIntervalMs(int ms);
     int IntervalMs() const { return m_intervalMs; }
 
+    // How early the window for urgent bytes opens: a sender's period wavers a little, and so
+    // does the moment its bytes are read.
+    static constexpr int kUrgentLeadMs = 3;
+
+    // While pacing: bytes that should not wait for a tick are due in about `ms` milliseconds, so
+    // every arrival is read at once from shortly before then until the next call (which, made
+    // when they came, says when the next are due). Asked again in the same millisecond, with the
+    // same due time, nothing changes.
+    void ExpectUrgentInMs(int ms);
+    // Arrivals are being read at once while pacing.
+    bool UrgentWindowOpen() const { return m_urgentOpen; }
+
     // The port opened or closed: its notifier is new, or gone. Call PortClosed before the
     // descriptor closes.
     void PortOpened();
@@ -57,15 +71,21 @@ private:
     // device was given back.
     bool ReadWaiting();
     void GiveBackIfHungUp();
+    void OpenUrgentWindow();
+    void CloseUrgentWindow();
     QSocketNotifier* ReadNotifier();
 
     QSerialPort& m_port;
     Received m_received;
     QTimer m_timer;
+    QTimer m_urgentTimer;                 // opens the window for the next urgent bytes
+    std::int64_t m_urgentOpensAtMs = -1;  // on m_clock
+    QElapsedTimer m_clock;
     QPointer<QSocketNotifier> m_notifier;  // QSerialPort's
     QPointer<QSocketNotifier> m_arrival;   // ours, on the same descriptor, for this open
     int m_intervalMs = 0;
     bool m_readsItself = false;
+    bool m_urgentOpen = false;
     unsigned m_closeCount = 0;  // closes so far: a read loop sees the port close under it
 };
 

@@ -232,6 +232,29 @@ TEST_F(PtyConnectionTest, PacedReadsTakeWhatArrivedMeanwhileInOneGo) {
     EXPECT_FALSE(comm.GetPortOpen());
 }
 
+// Paced, arrivals wait for the tick, except from shortly before urgent bytes are due until the
+// next expectation.
+TEST_F(PtyConnectionTest, PacedReadsTakeUrgentArrivalsAtOnce) {
+    ASSERT_EQ(connection.OnOpenClose(2, "115200").kind, OpenCloseOutcome::Kind::Opened);
+    comm.SetReadBatchMs(60000);
+    comm.ExpectUrgentBytesInMs(0);
+    EXPECT_TRUE(comm.Pacer().UrgentWindowOpen());
+    pty->Send(MakeFrame(5, 1, 90, {1}));
+    pty->Send(MakeFrame(5, 1, 90, {2}));
+    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 1; }));
+
+    comm.ExpectUrgentBytesInMs(60000);
+    EXPECT_FALSE(comm.Pacer().UrgentWindowOpen());
+    pty->Send(MakeFrame(5, 1, 90, {3}));
+    ASSERT_TRUE(RunUntil([&] { return pty->AllSent(); }));
+    RunFor(100);
+    EXPECT_EQ(display.samples.size(), 1u);
+
+    comm.ExpectUrgentBytesInMs(ReadPacer::kUrgentLeadMs + 30);
+    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 2; }));
+    EXPECT_EQ(display.samples.back(), 3);
+}
+
 TEST_F(PtyConnectionTest, LostDeviceClosesThePortQuietlyAndItOpensAgainLater) {
     ASSERT_EQ(connection.OnOpenClose(2, "115200").kind, OpenCloseOutcome::Kind::Opened);
     pty->Send(MakeFrame(1, 2, 3, {4}));

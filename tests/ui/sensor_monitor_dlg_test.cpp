@@ -133,6 +133,15 @@ TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
     EXPECT_EQ(window->WaveView()->Count(), 3);
     EXPECT_EQ(window->WaveView()->Sample(2), 30);
 
+    // Reading in short batches, the window reads every arrival from shortly before the shown
+    // sensor's next frame is due.
+    window->OnTimer();
+    m_clock.Advance(50);
+    pty.Send(MakeFrame(5, 3, 90, {40}));
+    ASSERT_TRUE(RunUntil([&] { return window->WaveView()->Count() == 4; }));
+    EXPECT_FALSE(window->Comm().Pacer().UrgentWindowOpen());
+    ASSERT_TRUE(RunUntil([&] { return window->Comm().Pacer().UrgentWindowOpen(); }));
+
     c.openClose->click();
     EXPECT_EQ(c.openClose->text(), QStringLiteral("打开"));
     EXPECT_FALSE(c.port->isEnabled());
@@ -266,11 +275,13 @@ TEST_F(WindowTest, ViewCoversTheFrameUntilASizeChangeThenSitsTwoPixelsInside) {
     EXPECT_TRUE(window->WaveView()->isVisible());
 }
 
-// Minimised, the window reads in batches; restored, or recording, it reads every arrival.
+// Minimised, the window reads in long batches; restored, in short ones; recording, it reads every
+// arrival.
 TEST_F(WindowTest, MinimisedWindowReadsInBatchesUnlessItRecords) {
     auto window = MakeWindow();
     window->show();
-    EXPECT_EQ(window->Comm().GetReadBatchMs(), 0);
+    window->OnTimer();
+    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kShownReadBatchMs);
     window->showMinimized();
     ASSERT_TRUE(RunUntil([&] { return window->isMinimized(); }));
     window->OnTimer();
@@ -285,7 +296,7 @@ TEST_F(WindowTest, MinimisedWindowReadsInBatchesUnlessItRecords) {
 
     window->showNormal();
     ASSERT_TRUE(RunUntil([&] { return !window->isMinimized(); }));
-    EXPECT_EQ(window->Comm().GetReadBatchMs(), 0);
+    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kShownReadBatchMs);
 }
 
 TEST_F(WindowTest, PurgeRunsAtMostOnceEvery5000msWhileTicked) {

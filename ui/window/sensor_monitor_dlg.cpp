@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -168,10 +169,21 @@ void CSensorMonitorDlg::ConnectHandlers() {
 
 void CSensorMonitorDlg::AddSample(std::uint16_t value) {
     m_view->AddSample(value);
+    ExpectShownFrame();
 }
 
 void CSensorMonitorDlg::AddSamples(std::span<const std::uint8_t> samples) {
     m_view->AddSamples(samples);
+    ExpectShownFrame();
+}
+
+// The shown sensor sends at its own pace, so its next frame is read the moment it comes.
+void CSensorMonitorDlg::ExpectShownFrame() {
+    const std::optional<std::uint8_t> shown = m_acquisition.Applier().SelectedAddress();
+    const SensorRecord* record = shown ? m_acquisition.Table().FindSensor(*shown) : nullptr;
+    if (record == nullptr || isMinimized()) return;
+    m_comm.ExpectUrgentBytesInMs(
+        static_cast<int>(std::min<std::uint32_t>(record->interval, 60000)));
 }
 
 void CSensorMonitorDlg::AddSensorRow(const SensorRecord& record) {
@@ -277,7 +289,7 @@ void CSensorMonitorDlg::CatchUpRows() {
 
 void CSensorMonitorDlg::PaceReads() {
     // A minimised window shows nothing of what arrives, so reading it in batches saves wake-ups;
-    // restored, it reads at once again and what it missed is on screen straight away. A
+    // restored, it reads in short ones and what it missed is on screen straight away. A
     // recording stamps every read with its arrival time, so it is never kept waiting.
     const CaptureRecorder& recorder = m_recording->Recorder();
     const bool recording = recorder.IsRecording() || recorder.IsWaitingForOpen();
@@ -285,7 +297,7 @@ void CSensorMonitorDlg::PaceReads() {
     // Restarted here, in its own tick, so that it and the reads start in step.
     const int period = unseen ? kUnseenReadBatchMs : kTimerPeriodMs;
     if (m_timer.isActive() && m_timer.interval() != period) m_timer.start(period);
-    m_comm.SetReadBatchMs(unseen ? kUnseenReadBatchMs : 0);
+    m_comm.SetReadBatchMs(recording ? 0 : unseen ? kUnseenReadBatchMs : kShownReadBatchMs);
 }
 
 void CSensorMonitorDlg::AdvancePulses() {
@@ -375,8 +387,8 @@ void CSensorMonitorDlg::changeEvent(QEvent* event) {
     // Minimising and restoring changes no size in Qt, but it is a size change to the window.
     if (event->type() == QEvent::WindowStateChange) {
         OnSizeChanged();
-        // Back on screen it reads at once; minimised, the batches begin at the timer's next tick,
-        // in step with it, so that both share one wake-up.
+        // Back on screen it reads in short batches at once; minimised, the long ones begin at the
+        // timer's next tick, in step with it, so that both share one wake-up.
         if (!isMinimized()) {
             PaceReads();
             CatchUpRows();

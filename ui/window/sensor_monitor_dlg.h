@@ -40,6 +40,9 @@ public:
     // ticks as seldom, in step, so both share one wake-up. A terminal holds about a second of
     // full load beyond that.
     static constexpr int kUnseenReadBatchMs = 2 * kTimerPeriodMs;
+    // How long a shown window lets the other sensors' bytes wait, to read them in one go; the
+    // shown sensor's frames are read the moment they come.
+    static constexpr int kShownReadBatchMs = 8;
 
     // `settingsPath`: the port settings file. `clock`: the time source, the system's when null;
     // an injected clock must outlive the window.
@@ -97,6 +100,7 @@ private:
     void AdvancePulses();
     void ShowSelectedPulse();
     void PaceReads();
+    void ExpectShownFrame();
     void CatchUpRows();
     void SetUpWindow();
     void CreateWaveView();
