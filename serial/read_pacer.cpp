@@ -16,12 +16,10 @@ namespace sphyra {
 
 ReadPacer::ReadPacer(QSerialPort& port, Received received, QObject* parent)
     : QObject(parent), m_port(port), m_received(std::move(received)) {
-    // A tick late by the usual few percent would keep the bytes waiting past the interval.
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &ReadPacer::Tick);
-    m_urgentTimer.setSingleShot(true);
-    m_urgentTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_urgentTimer, &QTimer::timeout, this, &ReadPacer::OpenUrgentWindow);
+    // A batch ended late by the usual few percent would keep bytes waiting past the interval.
+    m_batch.setSingleShot(true);
+    m_batch.setTimerType(Qt::PreciseTimer);
+    connect(&m_batch, &QTimer::timeout, this, &ReadPacer::EndBatch);
     m_clock.start();
 }
 
@@ -34,41 +32,33 @@ void ReadPacer::SetIntervalMs(int ms) {
 }
 
 void ReadPacer::ExpectUrgentInMs(int ms) {
-    if (!m_readsItself || m_intervalMs == 0) return;
-    const int wait = std::max(ms - kUrgentLeadMs, 0);
-    const std::int64_t opensAt = m_clock.elapsed() + wait;
-    if (opensAt == m_urgentOpensAtMs && (m_urgentOpen || m_urgentTimer.isActive())) return;
-    m_urgentOpensAtMs = opensAt;
-    CloseUrgentWindow();
-    if (wait == 0) {
-        OpenUrgentWindow();
-    } else {
-        m_urgentTimer.start(wait);
-    }
+    if (!Paused()) return;
+    const std::int64_t now = m_clock.elapsed();
+    m_urgentFromMs = now + std::max(ms - kUrgentLeadMs, 0);
+    // A batch under way ends when the window opens, so that what waits then is read and later
+    // arrivals are read at once.
+    if (m_batch.isActive() && m_urgentFromMs - now < m_batch.remainingTime())
+        m_batch.start(static_cast<int>(m_urgentFromMs - now));
 }
 
-void ReadPacer::OpenUrgentWindow() {
-    if (!m_readsItself || m_intervalMs == 0 || m_arrival == nullptr) return;
-    m_urgentOpen = true;
-    m_arrival->setEnabled(true);
+bool ReadPacer::UrgentWindowOpen() const {
+    return Paused() && UrgentNow();
 }
 
-void ReadPacer::CloseUrgentWindow() {
-    m_urgentTimer.stop();
-    m_urgentOpen = false;
-    if (m_arrival != nullptr && m_intervalMs > 0) m_arrival->setEnabled(false);
+bool ReadPacer::UrgentNow() const {
+    return m_urgentFromMs >= 0 && m_clock.elapsed() >= m_urgentFromMs;
 }
 
 void ReadPacer::PortOpened() {
     m_notifier = nullptr;
+    m_urgentFromMs = -1;
     TakeOver();
 }
 
 void ReadPacer::PortClosed() {
-    m_timer.stop();
-    m_urgentTimer.stop();
-    m_urgentOpen = false;
+    m_batch.stop();
     m_readsItself = false;
+    m_urgentFromMs = -1;
     ++m_closeCount;
     if (m_arrival != nullptr) {
         // This may run inside the notifier's own signal, when a reader closes the port.
@@ -92,61 +82,83 @@ void ReadPacer::TakeOver() {
         connect(m_arrival, &QSocketNotifier::activated, this, &ReadPacer::OnArrival);
     }
     m_readsItself = true;
-    if (m_intervalMs > 0) {
-        // Until told when urgent bytes are due, everything waits for the ticks.
-        CloseUrgentWindow();
-        if (!m_timer.isActive() || m_timer.interval() != m_intervalMs) m_timer.start(m_intervalMs);
-    } else {
-        m_timer.stop();
-        m_urgentTimer.stop();
-        m_urgentOpen = false;
-        m_arrival->setEnabled(true);
-    }
+    if (m_intervalMs == 0) m_urgentFromMs = -1;
+    // Whatever waits already counts as a first arrival.
+    Arm();
 #endif
 }
 
 void ReadPacer::GiveBack() {
-    m_timer.stop();
-    m_urgentTimer.stop();
-    m_urgentOpen = false;
+    m_batch.stop();
     m_readsItself = false;
     if (m_arrival != nullptr) m_arrival->setEnabled(false);
     if (m_notifier != nullptr && m_port.isOpen()) m_notifier->setEnabled(true);
 }
 
+void ReadPacer::Arm() {
+    m_batch.stop();
+    if (m_arrival != nullptr) m_arrival->setEnabled(true);
+}
+
+void ReadPacer::StartBatch() {
+    if (m_arrival != nullptr) m_arrival->setEnabled(false);
+    std::int64_t wait = m_intervalMs;
+    if (m_urgentFromMs >= 0)
+        wait = std::clamp<std::int64_t>(m_urgentFromMs - m_clock.elapsed(), 0, wait);
+    m_batch.start(static_cast<int>(wait));
+}
+
 void ReadPacer::OnArrival() {
-    if (m_readsItself) ReadWaiting();
+    if (!m_readsItself) return;
+    if (m_intervalMs > 0 && !UrgentNow()) {
+        StartBatch();
+        return;
+    }
+    ReadWaiting();
 }
 
-void ReadPacer::Tick() {
-    if (m_readsItself) ReadWaiting();
+void ReadPacer::EndBatch() {
+    if (!m_readsItself) return;
+    const unsigned closeCount = m_closeCount;
+    const std::optional<qint64> read = ReadWaiting();
+    if (!read || m_closeCount != closeCount || !m_readsItself) return;
+    // While bytes keep coming the next batch is under way already; after a quiet one, or once
+    // arrivals are read at once, the next arrival decides.
+    if (*read > 0 && m_intervalMs > 0 && !UrgentNow()) {
+        StartBatch();
+    } else {
+        Arm();
+    }
 }
 
-bool ReadPacer::ReadWaiting() {
+std::optional<qint64> ReadPacer::ReadWaiting() {
 #ifdef Q_OS_UNIX
     const int fd = static_cast<int>(m_port.handle());
     const unsigned closeCount = m_closeCount;
     std::array<char, 16384> buffer;  // filled by read before any use
+    qint64 total = 0;
     for (;;) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n > 0) {
+            total += n;
             m_received(buffer.data(), n);
             // The reader may have closed the port (and even opened it again), or a hang-up
             // gave the device back.
-            if (m_closeCount != closeCount || !m_readsItself) return false;
+            if (m_closeCount != closeCount || !m_readsItself) return std::nullopt;
             // A short read took all the terminal held; a hang-up since then shows at the next
-            // arrival or tick, which reads nothing and asks. Otherwise read on: a terminal holds
-            // only a few kilobytes, and reading makes room for what the sender holds back.
-            if (static_cast<std::size_t>(n) < buffer.size()) return true;
+            // arrival, which reads nothing and asks. Otherwise read on: a terminal holds only a
+            // few kilobytes, and reading makes room for what the sender holds back.
+            if (static_cast<std::size_t>(n) < buffer.size()) return total;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         break;
     }
     GiveBackIfHungUp();
-    return m_readsItself;
+    if (!m_readsItself) return std::nullopt;
+    return total;
 #else
-    return false;
+    return std::nullopt;
 #endif
 }
 
