@@ -35,6 +35,9 @@ void ReadPacer::ExpectUrgentInMs(int ms) {
     if (!Paused()) return;
     const std::int64_t now = m_clock.elapsed();
     m_urgentFromMs = now + std::max(ms - kUrgentLeadMs, 0);
+    // Bytes a second late are not coming soon (their sender fell silent, say): batches resume
+    // until the next announcement.
+    m_urgentUntilMs = now + std::max(ms, 0) + kUrgentGraceMs;
     // A batch under way ends when the window opens, so that what waits then is read and later
     // arrivals are read at once.
     if (m_batch.isActive() && m_urgentFromMs - now < m_batch.remainingTime())
@@ -46,7 +49,9 @@ bool ReadPacer::UrgentWindowOpen() const {
 }
 
 bool ReadPacer::UrgentNow() const {
-    return m_urgentFromMs >= 0 && m_clock.elapsed() >= m_urgentFromMs;
+    if (m_urgentFromMs < 0) return false;
+    const std::int64_t now = m_clock.elapsed();
+    return now >= m_urgentFromMs && now < m_urgentUntilMs;
 }
 
 void ReadPacer::PortOpened() {
@@ -82,7 +87,8 @@ void ReadPacer::TakeOver() {
         connect(m_arrival, &QSocketNotifier::activated, this, &ReadPacer::OnArrival);
     }
     m_readsItself = true;
-    if (m_intervalMs == 0) m_urgentFromMs = -1;
+    // An announcement made under the old interval (before a minimise, say) no longer holds.
+    m_urgentFromMs = -1;
     // Whatever waits already counts as a first arrival.
     Arm();
 #endif
@@ -103,8 +109,8 @@ void ReadPacer::Arm() {
 void ReadPacer::StartBatch() {
     if (m_arrival != nullptr) m_arrival->setEnabled(false);
     std::int64_t wait = m_intervalMs;
-    if (m_urgentFromMs >= 0)
-        wait = std::clamp<std::int64_t>(m_urgentFromMs - m_clock.elapsed(), 0, wait);
+    const std::int64_t now = m_clock.elapsed();
+    if (m_urgentFromMs > now) wait = std::min(wait, m_urgentFromMs - now);
     m_batch.start(static_cast<int>(wait));
 }
 

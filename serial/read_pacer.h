@@ -42,6 +42,8 @@ public:
     // How early arrivals are read at once before announced bytes are due: a sender's period
     // wavers a little, and so does the moment its bytes are read.
     static constexpr int kUrgentLeadMs = 3;
+    // How long past their due time arrivals are still read at once.
+    static constexpr int kUrgentGraceMs = 1000;
 
     ReadPacer(QSerialPort& port, Received received, QObject* parent = nullptr);
 
@@ -52,7 +54,7 @@ public:
 
     // While reading in batches: bytes that should not wait are due in about `ms` milliseconds, so
     // every arrival is read at once from shortly before then until the next call (which, made
-    // when they came, says when the next are due).
+    // when they came, says when the next are due), or until they are kUrgentGraceMs late.
     void ExpectUrgentInMs(int ms);
     // Arrivals are read at once while reading in batches.
     bool UrgentWindowOpen() const;
@@ -86,7 +88,8 @@ private:
     Received m_received;
     QTimer m_batch;  // ends the batch under way
     QElapsedTimer m_clock;
-    std::int64_t m_urgentFromMs = -1;      // on m_clock; -1: nothing announced
+    std::int64_t m_urgentFromMs = -1;  // on m_clock; -1: nothing announced
+    std::int64_t m_urgentUntilMs = -1;
     QPointer<QSocketNotifier> m_notifier;  // QSerialPort's
     QPointer<QSocketNotifier> m_arrival;   // ours, on the same descriptor, for this open
     int m_intervalMs = 0;

@@ -253,6 +253,10 @@ TEST_F(PtyConnectionTest, PacedReadsTakeUrgentArrivalsAtOnce) {
     comm.ExpectUrgentBytesInMs(ReadPacer::kUrgentLeadMs + 30);
     ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 2; }));
     EXPECT_EQ(display.samples.back(), 3);
+
+    // An announcement made under another interval (before a minimise, say) no longer holds.
+    comm.SetReadBatchMs(100);
+    EXPECT_FALSE(comm.Pacer().UrgentWindowOpen());
 }
 
 TEST_F(PtyConnectionTest, LostDeviceClosesThePortQuietlyAndItOpensAgainLater) {
