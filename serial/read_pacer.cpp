@@ -87,6 +87,7 @@ void ReadPacer::TakeOver() {
         connect(m_arrival, &QSocketNotifier::activated, this, &ReadPacer::OnArrival);
     }
     m_readsItself = true;
+    m_busy = false;
     // An announcement made under the old interval (before a minimise, say) no longer holds.
     m_urgentFromMs = -1;
     // Whatever waits already counts as a first arrival.
@@ -120,7 +121,12 @@ void ReadPacer::OnArrival() {
         StartBatch();
         return;
     }
-    ReadWaiting();
+    const unsigned closeCount = m_closeCount;
+    const std::optional<qint64> read = ReadWaiting();
+    if (!read || m_closeCount != closeCount) return;
+    // The urgent bytes came and the next are announced: on a busy link the others' next batch
+    // starts now rather than at their next arrival, one wake-up fewer.
+    if (m_busy && m_intervalMs > 0 && !UrgentNow()) StartBatch();
 }
 
 void ReadPacer::EndBatch() {
@@ -128,6 +134,7 @@ void ReadPacer::EndBatch() {
     const unsigned closeCount = m_closeCount;
     const std::optional<qint64> read = ReadWaiting();
     if (!read || m_closeCount != closeCount || !m_readsItself) return;
+    m_busy = *read > 0;
     // While bytes keep coming the next batch is under way already; after a quiet one, or once
     // arrivals are read at once, the next arrival decides.
     if (*read > 0 && m_intervalMs > 0 && !UrgentNow()) {

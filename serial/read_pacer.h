@@ -41,7 +41,7 @@ public:
 
     // How early arrivals are read at once before announced bytes are due: a sender's period
     // wavers a little, and so does the moment its bytes are read.
-    static constexpr int kUrgentLeadMs = 3;
+    static constexpr int kUrgentLeadMs = 2;
     // How long past their due time arrivals are still read at once.
     static constexpr int kUrgentGraceMs = 1000;
 
@@ -94,6 +94,7 @@ private:
     QPointer<QSocketNotifier> m_arrival;   // ours, on the same descriptor, for this open
     int m_intervalMs = 0;
     bool m_readsItself = false;
+    bool m_busy = false;        // the last batch found bytes
     unsigned m_closeCount = 0;  // closes so far: a read loop sees the port close under it
 };
 
