@@ -41,7 +41,7 @@ public:
 
     // How early arrivals are read at once before announced bytes are due: a sender's period
     // wavers a little, and so does the moment its bytes are read.
-    static constexpr int kUrgentLeadMs = 2;
+    static constexpr int kUrgentLeadMs = 3;
     // How long past their due time arrivals are still read at once.
     static constexpr int kUrgentGraceMs = 1000;
 
