@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +25,7 @@
 #include "ui/window/about_dlg.h"
 #include "ui/window/about_menu.h"
 #include "ui/window/app_icon.h"
+#include "ui/window/dialog_keys.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/message_boxes.h"
 #include "ui/window/port_combo.h"
@@ -353,22 +353,7 @@ void CSensorMonitorDlg::ShutDown() {
 }
 
 void CSensorMonitorDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter presses the push button that has the focus (none is a default button, so the
-    // button passes the key on); anywhere else Enter and Esc do nothing.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
-                button != nullptr && button->isEnabled() && button->isVisible())
-                button->click();
-            event->accept();
-            return;
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
-    }
+    if (!TakeDialogKey(focusWidget(), event)) QDialog::keyPressEvent(event);
 }
 
 void CSensorMonitorDlg::closeEvent(QCloseEvent* event) {
