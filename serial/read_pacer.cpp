@@ -121,9 +121,8 @@ void ReadPacer::OnArrival() {
         StartBatch();
         return;
     }
-    const unsigned closeCount = m_closeCount;
     const std::optional<qint64> read = ReadWaiting();
-    if (!read || m_closeCount != closeCount) return;
+    if (!read) return;
     // The urgent bytes came and the next are announced: on a busy link the others' next batch
     // starts now rather than at their next arrival, one wake-up fewer.
     if (m_busy && m_intervalMs > 0 && !UrgentNow()) StartBatch();
@@ -131,9 +130,8 @@ void ReadPacer::OnArrival() {
 
 void ReadPacer::EndBatch() {
     if (!m_readsItself) return;
-    const unsigned closeCount = m_closeCount;
     const std::optional<qint64> read = ReadWaiting();
-    if (!read || m_closeCount != closeCount || !m_readsItself) return;
+    if (!read) return;
     m_busy = *read > 0;
     // While bytes keep coming the next batch is under way already; after a quiet one, or once
     // arrivals are read at once, the next arrival decides.
