@@ -1,7 +1,6 @@
 #include "serial/cmscomm.h"
 
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -15,6 +14,7 @@
 #include "serial/serial_connection.h"
 #include "tests/serial/event_wait.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/serial/pty_port_fixture.h"
 #include "tests/serial/recording_display.h"
 #include "tests/serial/temp_dir.h"
 #include "tests/serial/test_frames.h"
@@ -23,7 +23,9 @@ namespace sphyra {
 namespace {
 
 using test::MakeFrame;
+using test::PtyConnectionTest;
 using test::PtyPair;
+using test::PtyPortTest;
 using test::ReadFile;
 using test::RecordingDisplay;
 using test::RunFor;
@@ -75,56 +77,6 @@ TEST(CMSCommTest, PermissionTextNamesTheDeviceAndItsGroup) {
     EXPECT_NE(rootOwned.find("crw-------"), std::string::npos) << rootOwned;
     EXPECT_EQ(DeviceOwnership("/dev/null").substr(0, 10), "user root,");
 }
-
-// A pseudo-terminal reached through COM3, mapped by the "Ports" section of a
-// settings file to a symlink, as an operator would map a USB adapter.
-class PtyPortTest : public ::testing::Test {
-protected:
-    PtyPortTest() {
-        WriteFile(settingsPath, "; test\n[Ports]\nCOM3=" + link.string() +
-                                    "\nCOM5=" + (dir / "absent").string() + "\n");
-        PointLinkAt(*pty);
-    }
-
-    void PointLinkAt(const PtyPair& target) {
-        std::filesystem::remove(link);
-        std::filesystem::create_symlink(target.SlavePath(), link);
-    }
-
-    CMSComm::PortResolver Resolver() {
-        return [this](int number) { return map.DeviceFor(number); };
-    }
-
-    TempDir dir;
-    std::filesystem::path settingsPath = dir / "sphyra.ini";
-    std::filesystem::path link = dir / "ttySIM";
-    std::unique_ptr<PtyPair> pty = std::make_unique<PtyPair>();
-    PortMap map{settingsPath, [] { return std::vector<std::string>(); }};
-};
-
-// The whole road: the window's open button, the port, the ring and the display.
-class PtyConnectionTest : public PtyPortTest {
-protected:
-    PtyConnectionTest() {
-        QObject::connect(&comm, &CMSComm::OnComm, [this] {
-            maxOffered = std::max<int>(maxOffered, comm.GetInBufferCount());
-            notices.push_back(connection.OnCommEvent());
-        });
-    }
-
-    int Count(CommNotice notice) const {
-        return static_cast<int>(std::count(notices.begin(), notices.end(), notice));
-    }
-
-    ManualTickClock clock;
-    RecordingDisplay display;
-    SensorAcquisition acquisition{clock, display};
-    PortSettingsFile settings{settingsPath};
-    CMSComm comm{Resolver()};
-    SerialConnection connection{comm, clock, acquisition, settings};
-    std::vector<CommNotice> notices;
-    int maxOffered = 0;
-};
 
 TEST_F(PtyConnectionTest, OpeningAppliesTheSettingsAndFramesReachTheDisplay) {
     const auto outcome = connection.OnOpenClose(2, "57600");
@@ -191,72 +143,6 @@ TEST_F(PtyConnectionTest, HundredKilobytesInOneGoArriveAsCompleteFrames) {
     EXPECT_LE(maxOffered, 2047);
     std::printf("[ info ] %d frames, %zu bytes, %zu notifications, largest offer %d bytes\n",
                 frames, burst.size(), notices.size(), maxOffered);
-}
-
-// Paced, the control reads once per interval: what arrives meanwhile stays in the device and
-// comes in one read, as the same frames. A shorter interval or none reads at once, and a hang-up
-// is still heard within the interval.
-TEST_F(PtyConnectionTest, PacedReadsTakeWhatArrivedMeanwhileInOneGo) {
-    ASSERT_EQ(connection.OnOpenClose(2, "115200").kind, OpenCloseOutcome::Kind::Opened);
-    comm.SetReadBatchMs(60000);
-    EXPECT_TRUE(comm.Pacer().Paused());
-
-    const auto first = MakeFrame(5, 1, 90, {1});
-    const auto second = MakeFrame(5, 1, 90, {2, 3});
-    pty->Send(first);
-    pty->Send(second);
-    const auto unread = [&] {
-        int n = 0;
-        ::ioctl(pty->SlaveFd(), FIONREAD, &n);
-        return static_cast<std::size_t>(n);
-    };
-    ASSERT_TRUE(RunUntil([&] { return unread() == first.size() + second.size(); }));
-    RunFor(100);
-    EXPECT_EQ(unread(), first.size() + second.size());
-    EXPECT_TRUE(notices.empty());
-
-    comm.SetReadBatchMs(20);
-    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 2; }));
-    EXPECT_EQ(display.selected, std::vector<std::uint8_t>{5});
-    EXPECT_EQ(display.samples, (std::vector<std::uint16_t>{2, 3}));
-    EXPECT_EQ(notices.size(), 1u);
-
-    comm.SetReadBatchMs(0);
-    EXPECT_FALSE(comm.Pacer().Paused());
-    pty->Send(MakeFrame(5, 1, 90, {4}));
-    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 3; }));
-
-    comm.SetReadBatchMs(50);
-    pty->CloseMaster();
-    ASSERT_TRUE(RunUntil([&] { return Count(CommNotice::DeviceLost) == 1; }));
-    EXPECT_FALSE(comm.GetPortOpen());
-}
-
-// Paced, arrivals wait for the tick, except from shortly before urgent bytes are due until the
-// next expectation.
-TEST_F(PtyConnectionTest, PacedReadsTakeUrgentArrivalsAtOnce) {
-    ASSERT_EQ(connection.OnOpenClose(2, "115200").kind, OpenCloseOutcome::Kind::Opened);
-    comm.SetReadBatchMs(60000);
-    comm.ExpectUrgentBytesInMs(0);
-    EXPECT_TRUE(comm.Pacer().UrgentWindowOpen());
-    pty->Send(MakeFrame(5, 1, 90, {1}));
-    pty->Send(MakeFrame(5, 1, 90, {2}));
-    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 1; }));
-
-    comm.ExpectUrgentBytesInMs(60000);
-    EXPECT_FALSE(comm.Pacer().UrgentWindowOpen());
-    pty->Send(MakeFrame(5, 1, 90, {3}));
-    ASSERT_TRUE(RunUntil([&] { return pty->AllSent(); }));
-    RunFor(100);
-    EXPECT_EQ(display.samples.size(), 1u);
-
-    comm.ExpectUrgentBytesInMs(ReadPacer::kUrgentLeadMs + 30);
-    ASSERT_TRUE(RunUntil([&] { return display.samples.size() == 2; }));
-    EXPECT_EQ(display.samples.back(), 3);
-
-    // An announcement made under another interval (before a minimise, say) no longer holds.
-    comm.SetReadBatchMs(100);
-    EXPECT_FALSE(comm.Pacer().UrgentWindowOpen());
 }
 
 TEST_F(PtyConnectionTest, LostDeviceClosesThePortQuietlyAndItOpensAgainLater) {
@@ -377,32 +263,6 @@ TEST_F(PtyPortTest, LargeArrivalsAreOfferedInBoundedPieces) {
     ASSERT_TRUE(RunUntil([&] { return received.size() >= 1000; }));
     EXPECT_EQ(received.size(), 1000u);
     EXPECT_LE(*std::max_element(pieces.begin(), pieces.end()), 100u);
-}
-
-// Bytes are read and handed on from the arrival itself, outside QSerialPort, so a handler may
-// close the port there; the next open reads afresh.
-TEST_F(PtyPortTest, HandlerMayCloseThePortFromTheArrivalAndOpenItAgain) {
-    CMSComm comm(Resolver());
-    comm.SetCommPort(3);
-    comm.SetRThreshold(1);
-    std::vector<std::uint8_t> received;
-    QObject::connect(&comm, &CMSComm::OnComm, [&] {
-        const auto bytes = comm.GetInput();
-        received.insert(received.end(), bytes.begin(), bytes.end());
-        comm.SetPortOpen(false);
-    });
-    comm.SetPortOpen(true);
-    EXPECT_TRUE(comm.Pacer().ReadsItself());
-    pty->Send({1, 2, 3});
-    ASSERT_TRUE(RunUntil([&] { return !received.empty(); }));
-    EXPECT_FALSE(comm.GetPortOpen());
-    pty->Send({4});
-    RunFor(100);
-    EXPECT_EQ(received, (std::vector<std::uint8_t>{1, 2, 3}));
-
-    comm.SetPortOpen(true);
-    ASSERT_TRUE(RunUntil([&] { return received.size() == 4; }));
-    EXPECT_EQ(received.back(), 4);
 }
 
 // A handler that leaves the bytes waiting is told again only when more arrive.

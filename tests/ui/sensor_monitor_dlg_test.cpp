@@ -25,6 +25,7 @@
 #include "tests/serial/event_wait.h"
 #include "tests/serial/test_frames.h"
 #include "tests/ui/modal_catcher.h"
+#include "tests/ui/window_fixture.h"
 #ifndef _WIN32
 #include "tests/serial/pty_pair.h"
 #endif
@@ -38,47 +39,10 @@ using test::RunUntil;
 
 using test::MakeFrame;
 using test::ModalCatcher;
+using test::WindowTest;
 #ifndef _WIN32
 using test::PtyPair;
 #endif
-
-class WindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        m_settingsPath = m_dir.filePath(QStringLiteral("sphyra.ini")).toStdString();
-    }
-
-    void WriteSettings(const std::string& text) {
-        QFile file(QString::fromStdString(m_settingsPath.string()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), static_cast<qint64>(text.size()));
-    }
-
-    std::string ReadSettings() const {
-        QFile file(QString::fromStdString(m_settingsPath.string()));
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        return file.readAll().toStdString();
-    }
-
-    std::unique_ptr<CSensorMonitorDlg> MakeWindow() {
-        return std::make_unique<CSensorMonitorDlg>(m_settingsPath, &m_clock);
-    }
-
-#ifndef _WIN32
-    // Maps COM1 to the pty and opens it with the Open button.
-    void OpenOverPty(CSensorMonitorDlg& window, const PtyPair& pty) {
-        ASSERT_GE(pty.SlaveFd(), 0);
-        window.Controls().port->setCurrentIndex(0);
-        window.Controls().openClose->click();
-        ASSERT_TRUE(window.Comm().GetPortOpen());
-    }
-#endif
-
-    QTemporaryDir m_dir;
-    std::filesystem::path m_settingsPath;
-    ManualTickClock m_clock{1};
-};
 
 TEST_F(WindowTest, StartsWithDefaultsWhenThereIsNoSettingsFile) {
     auto window = MakeWindow();
@@ -113,42 +77,6 @@ TEST_F(WindowTest, PortOutsideTheListLeavesNoSelectionAndOpenAsksForOne) {
     EXPECT_EQ(window->Controls().openClose->text(), QStringLiteral("打开"));
     EXPECT_TRUE(window->Controls().port->isEnabled());
 }
-
-#ifndef _WIN32  // pseudo-terminals stand in for the serial adapter
-TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
-    PtyPair pty;
-    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
-    auto window = MakeWindow();
-    ModalCatcher catcher;
-    OpenOverPty(*window, pty);
-    const MonitorControls& c = window->Controls();
-    EXPECT_EQ(c.openClose->text(), QStringLiteral("关闭"));
-    EXPECT_FALSE(c.port->isEnabled());
-    EXPECT_EQ(PortSettingsFile(m_settingsPath).ReadPortSettings().port, 1);
-    EXPECT_EQ(PortSettingsFile(m_settingsPath).ReadPortSettings().baud, 115200);
-
-    // Bytes on the line reach the list and, for the first sensor, the view.
-    pty.Send(MakeFrame(5, 3, 90, {10, 20, 30}));
-    ASSERT_TRUE(RunUntil([&] { return c.list->count() == 1; }));
-    EXPECT_EQ(window->WaveView()->Count(), 3);
-    EXPECT_EQ(window->WaveView()->Sample(2), 30);
-
-    // Reading in short batches, the window reads every arrival from shortly before the shown
-    // sensor's next frame is due.
-    window->OnTimer();
-    m_clock.Advance(50);
-    pty.Send(MakeFrame(5, 3, 90, {40}));
-    ASSERT_TRUE(RunUntil([&] { return window->WaveView()->Count() == 4; }));
-    EXPECT_FALSE(window->Comm().Pacer().UrgentWindowOpen());
-    ASSERT_TRUE(RunUntil([&] { return window->Comm().Pacer().UrgentWindowOpen(); }));
-
-    c.openClose->click();
-    EXPECT_EQ(c.openClose->text(), QStringLiteral("打开"));
-    EXPECT_FALSE(c.port->isEnabled());
-    EXPECT_FALSE(window->Comm().GetPortOpen());
-    EXPECT_TRUE(catcher.Boxes().empty());
-}
-#endif
 
 #ifndef _WIN32
 // Each need reads the file once (counted through profile_file::ReadCount), the slow system port
@@ -243,22 +171,6 @@ TEST_F(WindowTest, TheCloseButtonEndsTheWindowLikeExit) {
 }
 #endif
 
-#ifndef _WIN32
-TEST_F(WindowTest, LosingTheDeviceResetsTheButtonAndSaysSoWithoutABox) {
-    PtyPair pty;
-    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
-    auto window = MakeWindow();
-    ModalCatcher catcher;
-    OpenOverPty(*window, pty);
-    pty.CloseMaster();
-    ASSERT_TRUE(RunUntil([&] { return !window->Comm().GetPortOpen(); }));
-    ASSERT_TRUE(RunUntil(
-        [&] { return window->Controls().prompt->text() == QStringLiteral("通信端口已断开!"); }));
-    EXPECT_EQ(window->Controls().openClose->text(), QStringLiteral("打开"));
-    EXPECT_TRUE(catcher.Boxes().empty());
-}
-#endif
-
 TEST_F(WindowTest, ViewCoversTheFrameUntilASizeChangeThenSitsTwoPixelsInside) {
     auto window = MakeWindow();
     const QRect frame = window->Controls().waveFrame->geometry();
@@ -273,30 +185,6 @@ TEST_F(WindowTest, ViewCoversTheFrameUntilASizeChangeThenSitsTwoPixelsInside) {
     QCoreApplication::processEvents();
     EXPECT_EQ(window->WaveView()->geometry(), frame.adjusted(2, 2, -2, -2));
     EXPECT_TRUE(window->WaveView()->isVisible());
-}
-
-// Minimised, the window reads in long batches; restored, in short ones; recording, it reads every
-// arrival.
-TEST_F(WindowTest, MinimisedWindowReadsInBatchesUnlessItRecords) {
-    auto window = MakeWindow();
-    window->show();
-    window->OnTimer();
-    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kShownReadBatchMs);
-    window->showMinimized();
-    ASSERT_TRUE(RunUntil([&] { return window->isMinimized(); }));
-    window->OnTimer();
-    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kUnseenReadBatchMs);
-
-    window->Recording().RecordFromOpen(m_dir.path().toStdString());
-    window->OnTimer();
-    EXPECT_EQ(window->Comm().GetReadBatchMs(), 0);
-    window->Recording().SetRecording(false);
-    window->OnTimer();
-    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kUnseenReadBatchMs);
-
-    window->showNormal();
-    ASSERT_TRUE(RunUntil([&] { return !window->isMinimized(); }));
-    EXPECT_EQ(window->Comm().GetReadBatchMs(), CSensorMonitorDlg::kShownReadBatchMs);
 }
 
 TEST_F(WindowTest, PurgeRunsAtMostOnceEvery5000msWhileTicked) {
