@@ -56,6 +56,25 @@ WaveGeometry::Span WaveGeometry::DirtyColumns(int count) const {
             Truncate(static_cast<float>(count + 2) * m_xScale) - 1};
 }
 
+WaveGeometry::Span WaveGeometry::DirtyRows(int count, const std::uint16_t* samples) const {
+    if (count < 2) return {};
+    const int y1 = TraceY(samples[count - 2]);
+    const int y2 = TraceY(samples[count - 1]);
+    return {std::max(std::min(y1, y2), 0), std::min(std::max(y1, y2), m_height - 1)};
+}
+
+WaveGeometry::Span WaveGeometry::TraceRows(const std::uint16_t* samples, int count) const {
+    if (count < 2) return {};
+    int top = TraceY(samples[0]);
+    int bottom = top;
+    for (int i = 1; i < count; ++i) {
+        const int y = TraceY(samples[i]);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    return {std::max(top, 0), std::min(bottom, m_height - 1)};
+}
+
 int WaveGeometry::SegmentStartX(int i) const {
     const int j = i - 1;
     return (m_wrapPeriod > 0 ? j % m_wrapPeriod : j) * m_step;

@@ -52,6 +52,12 @@ public:
     // Columns to repaint once the sample count has become `count`: the new segment and
     // a little margin either side.
     Span DirtyColumns(int count) const;
+    // Rows the new segment can light once the sample count has become `count`, within the
+    // view; empty when there is no segment yet. Everything else in the dirty columns looks
+    // the same before and after, so repainting only these rows shows the same pixels.
+    Span DirtyRows(int count, const std::uint16_t* samples) const;
+    // Rows the trace of the first `count` samples can light, within the view.
+    Span TraceRows(const std::uint16_t* samples, int count) const;
 
     // x where segment i (1 <= i) starts; the trace returns to 0 whenever it reaches the
     // right edge.

@@ -53,18 +53,22 @@ CWaveView::CWaveView(QWidget* parent)
 }
 
 void CWaveView::AddSample(std::uint16_t value) {
-    const WaveGeometry::Span columns = Store(value);
+    const WaveGeometry::Area dirty = Store(value);
     update(kValueRect);
-    update(QRect(columns.first, 0, columns.last - columns.first + 1, height()));
+    UpdateArea(dirty);
 }
 
 void CWaveView::AddSamples(std::span<const std::uint8_t> values) {
     if (values.empty()) return;
-    WaveGeometry::Span dirty{std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
+    WaveGeometry::Area dirty{{std::numeric_limits<int>::max(), std::numeric_limits<int>::min()},
+                             {std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}};
     for (const std::uint8_t value : values) {
-        const WaveGeometry::Span columns = Store(value);
-        dirty.first = std::min(dirty.first, columns.first);
-        dirty.last = std::max(dirty.last, columns.last);
+        const WaveGeometry::Area area = Store(value);
+        dirty.columns.first = std::min(dirty.columns.first, area.columns.first);
+        dirty.columns.last = std::max(dirty.columns.last, area.columns.last);
+        if (area.rows.Empty()) continue;
+        dirty.rows.first = std::min(dirty.rows.first, area.rows.first);
+        dirty.rows.last = std::max(dirty.rows.last, area.rows.last);
     }
     // Nobody sees a minimised window; what it missed is painted whole once it is back.
     if (window()->isMinimized()) {
@@ -77,21 +81,40 @@ void CWaveView::AddSamples(std::span<const std::uint8_t> values) {
         return;
     }
     // The strips of consecutive samples adjoin, so the span from the first to the last
-    // covers exactly their union; after a restart of the sweep Store asked for the whole view.
+    // covers their union; after a restart of the sweep Store asked for what the restart cleared.
     update(kValueRect);
-    update(QRect(dirty.first, 0, dirty.last - dirty.first + 1, height()));
+    UpdateArea(dirty);
 }
 
-WaveGeometry::Span CWaveView::Store(std::uint16_t value) {
+void CWaveView::UpdateArea(const WaveGeometry::Area& area) {
+    // Only the new segments' rows change; a full-height strip would paint, and send to the X
+    // server, many times the pixels for the same picture.
+    if (area.columns.Empty() || area.rows.Empty()) return;
+    update(QRect(area.columns.first, area.rows.first, area.columns.last - area.columns.first + 1,
+                 area.rows.last - area.rows.first + 1));
+}
+
+void CWaveView::UpdateClearedSweep() {
+    // Clearing the sweep changes only its trace and the beat ticks above it: the background and
+    // the grid stay, and most of the view's height is either.
+    WaveGeometry::Span rows =
+        Geometry().TraceRows(m_samples.data(), std::min(m_count, kMaxSamples));
+    if (rows.Empty()) return;
+    rows.first = std::max(0, rows.first - BeatMarks::kGap - BeatMarks::kHeight);
+    update(QRect(0, rows.first, width(), rows.last - rows.first + 1));
+}
+
+WaveGeometry::Area CWaveView::Store(std::uint16_t value) {
     if (m_count >= m_capacity) {
-        update();
+        UpdateClearedSweep();
         m_count = 0;
         m_beats.Clear();
     }
     // A view narrower than one sample still holds the value it was given.
     m_samples[static_cast<std::size_t>(m_count)] = value;
     ++m_count;
-    return Geometry().DirtyColumns(m_count);
+    const WaveGeometry geometry = Geometry();
+    return {geometry.DirtyColumns(m_count), geometry.DirtyRows(m_count, m_samples.data())};
 }
 
 void CWaveView::SetSamples(const std::uint16_t* samples, int n) {

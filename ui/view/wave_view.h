@@ -28,8 +28,8 @@ public:
 
     explicit CWaveView(QWidget* parent = nullptr);
 
-    // Appends one sample and repaints only the read-out and a narrow strip around it,
-    // or the whole view when the sweep starts over.
+    // Appends one sample and repaints only the read-out and the few pixels around the new
+    // segment, or the whole view when the sweep starts over.
     void AddSample(std::uint16_t value);
     // The same as AddSample for each value in turn, with one repaint request for them all.
     // While the window is minimised nothing is requested; the next batch after it is restored
@@ -70,9 +70,12 @@ private:
     void PaintTrace(QPainter& painter, const WaveGeometry& geometry,
                     const std::vector<WaveGeometry::Area>& areas);
     void PaintReadout(QPainter& painter);
-    // Stores one value, restarting the sweep when the view is full; returns the columns the
-    // value dirtied.
-    WaveGeometry::Span Store(std::uint16_t value);
+    // Stores one value, restarting the sweep when the view is full; returns the columns and
+    // rows the value dirtied.
+    WaveGeometry::Area Store(std::uint16_t value);
+    void UpdateArea(const WaveGeometry::Area& area);
+    // Asks for what a restart of the sweep clears to be repainted.
+    void UpdateClearedSweep();
 
     float m_xScale = 1.0F;
     float m_yScale = 1.0F;
