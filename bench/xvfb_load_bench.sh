@@ -10,6 +10,9 @@
 #            and bench/repaint_floor_window: a bare Qt window repainting a strip per burst
 #   shown    the program with the port open on that feed: its CPU, the X server's, its RSS
 #   minimised, and 1 sensor shown (per extra sensor = (shown - 1 sensor) / 15)
+#   beside   `cat` on a second, identical feed while the program is measured shown and
+#            minimised, and the program's CPU divided by it: the floor alone, measured apart,
+#            swings several-fold within the hour as the machine's other load comes and goes
 #   idle     port closed, and port open on a pseudo-terminal that sends nothing
 #   latency  byte written into the pseudo-terminal -> image handed to the X server
 #            (the program's SPHYRA_LATENCY_LOG probe against the feeder's write log)
@@ -103,11 +106,13 @@ start_feed() {
     [[ -n "${2:-}" ]] && log_args=(--write-log "$2")
     rm -f "$work/go"
     "$feeder" --mode feed --sensors "$1" --fps 50 --samples 80 --step-ms "$step_ms" --wait-for "$work/go" \
-        --seconds $((seconds * 3 + 30 + soak * 60)) "${log_args[@]}" >"$work/feed.out" &
+        --seconds $((seconds * 3 + 30 + soak * 60)) "${log_args[@]}" >"$work/feed.$1.$feeds.out" &
     feed_pid=$!
     pids+=("$feed_pid")
-    pty=$(pty_of "$work/feed.out")
+    pty=$(pty_of "$work/feed.$1.$feeds.out")
+    feeds=$((feeds + 1))
 }
+feeds=0
 go() { touch "$work/go"; sleep 2; }
 stop() { kill "$@" 2>/dev/null || true; wait "$@" 2>/dev/null || true; }
 
@@ -131,6 +136,7 @@ open_port() {
     xdotool mousemove --window "$win" 206 556 click 1
     sleep 1
 }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 rss_mb() { awk '/VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
 
 # One run of every phase for build $1; prints "name value" lines.
@@ -156,20 +162,31 @@ run_phases() {
     echo "floor_qt_x $x"
     stop "$qt_pid" "$feed_pid"
 
+    # The floor again, beside the program on a feed of its own: the same seconds, the same
+    # load from whatever else the machine runs, so the two can be divided run by run.
+    start_feed 16
+    local beside_feed=$feed_pid
+    cat "$pty" >/dev/null &
+    local beside_cat=$!
+    pids+=("$beside_cat")
     start_feed 16
     start_app "$bin" "$pty"
     open_port
     go
-    read -r app x <<<"$(measure "$app_pid" "$xvfb")"
+    read -r app x floor <<<"$(measure "$app_pid" "$xvfb" "$beside_cat")"
     echo "shown16_app $app"
     echo "shown16_x $x"
+    echo "beside_cat_shown $floor"
+    echo "shown16_per_cat_beside $(ratio "$app" "$floor")"
     echo "rss_mb $(rss_mb "$app_pid")"
     xdotool windowminimize --sync "$win"
     sleep 1
-    read -r app x <<<"$(measure "$app_pid" "$xvfb")"
+    read -r app x floor <<<"$(measure "$app_pid" "$xvfb" "$beside_cat")"
     echo "minimised16_app $app"
     echo "minimised16_x $x"
-    stop "$app_pid" "$feed_pid"
+    echo "beside_cat_minimised $floor"
+    echo "minimised16_per_cat_beside $(ratio "$app" "$floor")"
+    stop "$app_pid" "$feed_pid" "$beside_cat" "$beside_feed"
 
     start_feed 1
     start_app "$bin" "$pty"
