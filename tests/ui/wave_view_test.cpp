@@ -145,6 +145,18 @@ TEST(WaveViewTest, SampleBeyondCapacityRestartsTheSweepAtTheLeft) {
     EXPECT_EQ(image.pixel(1022, y0 - 100), kBackground);
 }
 
+TEST(WaveViewTest, RestartClearsABeatTickPushedDownToTheTopEdge) {
+    // Values above the view's height put the trace above its top edge and the tick against it.
+    auto view = ShowView(320, 300);
+    for (int i = 0; i < view->Capacity(); ++i) view->AddSample(400);
+    view->MarkBeat(10);
+    ASSERT_TRUE(
+        RunUntil([&] { return OnScreen(*view).pixel(view->Capacity() - 10, 0) != kBackground; }));
+    view->AddSample(400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(OnScreen(*view), Grab(*view));
+}
+
 TEST(WaveViewTest, SetSamplesKeepsTheOldestThatFit) {
     auto view = ShowView(900, 300);
     ASSERT_EQ(view->Capacity(), 900);

@@ -64,7 +64,7 @@ WaveGeometry::Span WaveGeometry::DirtyRows(int count, const std::uint16_t* sampl
 }
 
 WaveGeometry::Span WaveGeometry::TraceRows(const std::uint16_t* samples, int count) const {
-    if (count < 2) return {};
+    if (count < 1) return {};
     int top = TraceY(samples[0]);
     int bottom = top;
     for (int i = 1; i < count; ++i) {
@@ -72,7 +72,7 @@ WaveGeometry::Span WaveGeometry::TraceRows(const std::uint16_t* samples, int cou
         top = std::min(top, y);
         bottom = std::max(bottom, y);
     }
-    return {std::max(top, 0), std::min(bottom, m_height - 1)};
+    return {top, bottom};
 }
 
 int WaveGeometry::SegmentStartX(int i) const {

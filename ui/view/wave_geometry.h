@@ -56,7 +56,8 @@ public:
     // view; empty when there is no segment yet. Everything else in the dirty columns looks
     // the same before and after, so repainting only these rows shows the same pixels.
     Span DirtyRows(int count, const std::uint16_t* samples) const;
-    // Rows the trace of the first `count` samples can light, within the view.
+    // The rows from the highest to the lowest of the first `count` samples, as they would lie
+    // if the view were tall enough; they may reach past its edges.
     Span TraceRows(const std::uint16_t* samples, int count) const;
 
     // x where segment i (1 <= i) starts; the trace returns to 0 whenever it reaches the

@@ -96,12 +96,16 @@ void CWaveView::UpdateArea(const WaveGeometry::Area& area) {
 
 void CWaveView::UpdateClearedSweep() {
     // Clearing the sweep changes only its trace and the beat ticks above it: the background and
-    // the grid stay, and most of the view's height is either.
-    WaveGeometry::Span rows =
+    // the grid stay, and most of the view's height is either. A tick above the top edge is drawn
+    // against it, so the band always reaches one tick's height down from there.
+    const WaveGeometry::Span trace =
         Geometry().TraceRows(m_samples.data(), std::min(m_count, kMaxSamples));
-    if (rows.Empty()) return;
-    rows.first = std::max(0, rows.first - BeatMarks::kGap - BeatMarks::kHeight);
-    update(QRect(0, rows.first, width(), rows.last - rows.first + 1));
+    if (trace.Empty() || height() <= 0) return;
+    const int first =
+        std::clamp(trace.first - BeatMarks::kGap - BeatMarks::kHeight, 0, height() - 1);
+    const int last =
+        std::clamp(std::max(trace.last, first + BeatMarks::kHeight - 1), 0, height() - 1);
+    update(QRect(0, first, width(), last - first + 1));
 }
 
 WaveGeometry::Area CWaveView::Store(std::uint16_t value) {
