@@ -23,8 +23,11 @@ void TwoAverageBeatDetector::Design(double sampleRateHz) {
     // most a copy of one sample per new one.
     const std::size_t needed = m_history + std::max(m_history, kMinRoom);
     if (m_filtered.size() < needed) {
-        m_filtered.resize(needed);
-        m_squared.resize(needed);
+        // A rate estimate a little higher than before (after a gap in the frames, say) must not
+        // move the buffers each time: every move leaves a hole the next, larger one cannot use.
+        const std::size_t room = needed + needed / 8;
+        m_filtered.resize(room);
+        m_squared.resize(room);
     }
     m_meanWeight = 1.0 / (kMeanTimeConstantS * sampleRateHz);
     m_meanKeep = 1.0 - m_meanWeight;
