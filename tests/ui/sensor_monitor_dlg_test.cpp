@@ -147,8 +147,7 @@ TEST_F(WindowTest, EnterAndEscapeChangeNothing) {
 #ifndef _WIN32
 TEST_F(WindowTest, ExitClosesThePortBeforeTheWindowGoesAway) {
     PtyPair pty;
-    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
-    auto window = MakeWindow();
+    auto window = MakeWindowOn(pty);
     window->show();
     OpenOverPty(*window, pty);
     window->Controls().exit->click();
@@ -161,8 +160,7 @@ TEST_F(WindowTest, ExitClosesThePortBeforeTheWindowGoesAway) {
 #ifndef _WIN32
 TEST_F(WindowTest, TheCloseButtonEndsTheWindowLikeExit) {
     PtyPair pty;
-    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
-    auto window = MakeWindow();
+    auto window = MakeWindowOn(pty);
     window->show();
     OpenOverPty(*window, pty);
     EXPECT_TRUE(window->close());

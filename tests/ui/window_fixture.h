@@ -44,6 +44,12 @@ protected:
     }
 
 #ifndef _WIN32
+    // A window whose settings file maps COM1 to the pty.
+    std::unique_ptr<CSensorMonitorDlg> MakeWindowOn(const PtyPair& pty) {
+        WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
+        return MakeWindow();
+    }
+
     // Maps COM1 to the pty and opens it with the Open button.
     void OpenOverPty(CSensorMonitorDlg& window, const PtyPair& pty) {
         ASSERT_GE(pty.SlaveFd(), 0);

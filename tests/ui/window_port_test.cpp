@@ -29,8 +29,7 @@ using test::PtyPair;
 #ifndef _WIN32  // pseudo-terminals stand in for the serial adapter
 TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
     PtyPair pty;
-    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
-    auto window = MakeWindow();
+    auto window = MakeWindowOn(pty);
     ModalCatcher catcher;
     OpenOverPty(*window, pty);
     const MonitorControls& c = window->Controls();
@@ -65,8 +64,7 @@ TEST_F(WindowTest, OpensAndClosesAPortAndShowsTheSensorsHeard) {
 #ifndef _WIN32
 TEST_F(WindowTest, LosingTheDeviceResetsTheButtonAndSaysSoWithoutABox) {
     PtyPair pty;
-    WriteSettings("[Ports]\nCOM1=" + pty.SlavePath() + "\n");
-    auto window = MakeWindow();
+    auto window = MakeWindowOn(pty);
     ModalCatcher catcher;
     OpenOverPty(*window, pty);
     pty.CloseMaster();
