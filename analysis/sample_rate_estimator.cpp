@@ -59,7 +59,13 @@ void SampleRateEstimator::Estimate(std::uint32_t tick) {
         const Anchor& recentFrom = AnchorBack(kRecentAnchors - 1);
         const double recent = RateBetween(recentFrom, tick, m_samples);
         if (std::abs(recent - m_rateHz) > kChangeRatio * m_rateHz) {
-            if (++m_changeVotes >= 2) {
+            // The two votes must lie apart in time: a backlog arriving after the program was
+            // held up looks like a slow second at first, batch after batch, until it is in.
+            if (m_changeVotes == 0 || tick - m_lastVoteTick >= kAnchorSpacingMs) {
+                ++m_changeVotes;
+                m_lastVoteTick = tick;
+            }
+            if (m_changeVotes >= 2) {
                 // The newest second may still straddle the change: count afresh from here,
                 // with its rate meanwhile.
                 ++m_restarts;

@@ -28,8 +28,8 @@ public:
     // ...and anchors are kept this far apart, so the estimate spans up to kAnchors of them.
     static constexpr std::uint32_t kAnchorSpacingMs = 250;
     static constexpr std::size_t kAnchors = 80;
-    // Over the newest second, a rate this far from the long estimate, twice running, is a
-    // new rate rather than jitter.
+    // Over the newest second, a rate this far from the long estimate, twice at least
+    // kAnchorSpacingMs apart, is a new rate rather than jitter.
     static constexpr double kChangeRatio = 0.15;
 
 private:
@@ -50,6 +50,7 @@ private:
     std::uint32_t m_lastTick = 0;
     bool m_started = false;
     int m_changeVotes = 0;
+    std::uint32_t m_lastVoteTick = 0;
     double m_rateHz = 0;
     std::uint32_t m_restarts = 0;
 };

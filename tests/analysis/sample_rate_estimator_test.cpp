@@ -57,5 +57,23 @@ TEST(SampleRateEstimator, FollowsARestartAtANewRate) {
     EXPECT_GE(e.Restarts(), 2u);
 }
 
+TEST(SampleRateEstimator, AStalledReaderIsNotANewRate) {
+    // The sensor keeps sending while the program is held up for a while; the frames it missed
+    // then arrive all at once. Once they are in, samples and time agree again: no new rate.
+    for (const std::uint32_t stallMs : {300u, 600u, 900u}) {
+        SCOPED_TRACE(stallMs);
+        std::mt19937 rng(7);
+        SampleRateEstimator e;
+        std::uint32_t tick = Feed(e, 1000, 4000, 50, 10, 2, rng);
+        const std::uint32_t resumed = tick + stallMs;
+        // The backlog comes in reads a millisecond apart, several frames each.
+        for (std::uint32_t missed = 0; missed < stallMs / 20; ++missed)
+            e.AddBatch(resumed + missed / 4, 80);
+        Feed(e, resumed + stallMs / 80, 4000, 50, 5, 2, rng);
+        EXPECT_EQ(e.Restarts(), 0u);
+        EXPECT_NEAR(e.RateHz(), 4000, 40);
+    }
+}
+
 }  // namespace
 }  // namespace sphyra::analysis
