@@ -34,8 +34,21 @@ void SampleRateEstimator::AddBatch(std::uint32_t tick, std::size_t n) {
         if (m_started) ++m_restarts;
         m_started = true;
         m_lastTick = tick;
+        m_backlogStart = tick;
+        m_backlog = true;
         Restart(tick);
         return;
+    }
+    if (m_backlog) {
+        // Batches right on its heels, the rest of what waited while the program was held up or
+        // the port closed, were taken before it too: counting starts after them, or the first
+        // estimate would count a second's backlog as taken in a few milliseconds.
+        if (tick - m_lastTick <= kBacklogStepMs && tick - m_backlogStart <= kBacklogMaxMs) {
+            m_lastTick = tick;
+            Restart(tick);
+            return;
+        }
+        m_backlog = false;
     }
     m_lastTick = tick;
     m_samples += n;

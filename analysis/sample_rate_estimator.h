@@ -28,6 +28,10 @@ public:
     // ...and anchors are kept this far apart, so the estimate spans up to kAnchors of them.
     static constexpr std::uint32_t kAnchorSpacingMs = 250;
     static constexpr std::size_t kAnchors = 80;
+    // After a fresh start, batches at most this far apart are a backlog read in one go; a
+    // stream whose batches keep coming that close starts counting after the longer time.
+    static constexpr std::uint32_t kBacklogStepMs = 2;
+    static constexpr std::uint32_t kBacklogMaxMs = 100;
     // Over the newest second, a rate this far from the long estimate, twice at least
     // kAnchorSpacingMs apart, is a new rate rather than jitter.
     static constexpr double kChangeRatio = 0.15;
@@ -49,6 +53,8 @@ private:
     std::uint64_t m_samples = 0;
     std::uint32_t m_lastTick = 0;
     bool m_started = false;
+    bool m_backlog = false;
+    std::uint32_t m_backlogStart = 0;
     int m_changeVotes = 0;
     std::uint32_t m_lastVoteTick = 0;
     double m_rateHz = 0;

@@ -73,6 +73,15 @@ TEST(SampleRateEstimator, AStalledReaderIsNotANewRate) {
         EXPECT_EQ(e.Restarts(), 0u);
         EXPECT_NEAR(e.RateHz(), 4000, 40);
     }
+    // Held up for longer than a silence: the stream starts afresh, after its backlog.
+    std::mt19937 rng(8);
+    SampleRateEstimator e;
+    std::uint32_t tick = Feed(e, 1000, 4000, 50, 10, 2, rng);
+    for (std::uint32_t missed = 0; missed < 1500 / 20; ++missed)
+        e.AddBatch(tick + 1500 + missed / 4, 80);
+    Feed(e, tick + 1520, 4000, 50, 1, 2, rng);
+    EXPECT_EQ(e.Restarts(), 1u);
+    EXPECT_NEAR(e.RateHz(), 4000, 40);
 }
 
 }  // namespace
