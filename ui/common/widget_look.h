@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QFont>
 #include <QWidget>
 
 namespace sphyra {
@@ -11,14 +11,14 @@ struct WidgetLook {
     bool enabled = false;
     bool active = false;  // styles may draw an inactive window's colours
     qint64 palette = 0;
-    QString font;
+    QFont font;  // compared as a font, not by its key: building the key is a string per check
     const void* style = nullptr;
     qreal ratio = 0;
     bool operator==(const WidgetLook&) const = default;
 
     static WidgetLook Of(const QWidget& widget) {
-        return {widget.isEnabled(),  widget.isActiveWindow(), widget.palette().cacheKey(),
-                widget.font().key(), widget.style(),          widget.devicePixelRatioF()};
+        return {widget.isEnabled(), widget.isActiveWindow(), widget.palette().cacheKey(),
+                widget.font(),      widget.style(),          widget.devicePixelRatioF()};
     }
 };
 
