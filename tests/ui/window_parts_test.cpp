@@ -116,6 +116,24 @@ TEST(ReadoutEditPaintCacheTest, RepeatedTextsAreCopiesThatLookTheSame) {
     EXPECT_EQ(cached.edit->paints, 0);
 }
 
+// The window's read-outs skip text shaping. Every text they show must look as it does shaped.
+TEST(ReadoutEditPaintCacheTest, ReadoutTextsLookTheSameUnshaped) {
+    ReadoutPanel unshaped;
+    ReadoutPanel shaped;
+    QFont font;
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    unshaped.edit->setFont(font);
+    QStringList texts{QStringLiteral("--"), QStringLiteral("4294967295")};
+    for (int value = 0; value < 256; ++value) texts << QString::number(value);
+    for (int level = 0; level <= 100; ++level) texts << QStringLiteral("%1%").arg(level);
+    for (const QString& text : texts) {
+        unshaped.edit->setText(text);
+        shaped.edit->setText(text);
+        ASSERT_EQ(unshaped.edit->grab().toImage(), shaped.edit->grab().toImage())
+            << text.toStdString();
+    }
+}
+
 TEST(FilterLibraryTest, LoadsTheEntryPointByThePlainName) {
     FilterLibrary library;
     const SampleFilterFn filter = library.Load();
