@@ -116,14 +116,7 @@ void CSensorMonitorDlg::SetUpWindow() {
     const QList<QLineEdit*> readouts{m_controls.address, m_controls.interval, m_controls.gain,
                                      m_controls.battery};
     GroupBoxPaintCache::InstallUnder(this, QList<QWidget*>(readouts.begin(), readouts.end()));
-    // Their texts are digits, a per cent sign or dashes, which look the same unshaped; Qt then
-    // lays a new text out in about half the time.
-    QFont unshaped;
-    unshaped.setStyleStrategy(QFont::PreferNoShaping);
-    for (QLineEdit* readout : readouts) {
-        readout->setFont(unshaped);
-        new ReadoutEditPaintCache(readout);
-    }
+    for (QLineEdit* readout : readouts) new ReadoutEditPaintCache(readout);
 }
 
 void CSensorMonitorDlg::CreateWaveView() {
