@@ -6,8 +6,15 @@
 namespace sphyra::analysis {
 namespace {
 
-// The least room the buffers keep for new samples.
+// The least room the buffer keeps for new samples.
 constexpr std::size_t kMinRoom = 512;
+
+// Clipped at zero and squared, written so that it compiles to a mask rather than a branch on
+// the sign (a negative value gives -0, which sums as 0). The same value always gives the same
+// square, so a square worked out again as it leaves a window is the one that entered it.
+inline double ClippedSquare(double value) {
+    return value * std::max(value, 0.0);
+}
 
 std::size_t HalfWindow(double seconds, double sampleRateHz) {
     return static_cast<std::size_t>(std::lround(seconds * sampleRateHz / 2.0));
@@ -23,14 +30,12 @@ void TwoAverageBeatDetector::Design(double sampleRateHz) {
     // samples per new one: a few per cent of the work on each, for a third less memory.
     const std::size_t needed = m_history + std::max(m_history / 4, kMinRoom);
     if (m_filtered.size() < needed) {
-        // A rate estimate a little higher than before must not move the buffers each time, and
-        // the old ones go first (Restart throws their contents away): each move would leave a
-        // hole that the next, larger buffers cannot use.
+        // A rate estimate a little higher than before must not move the buffer each time, and
+        // the old one goes first (Restart throws its contents away): each move would leave a
+        // hole that the next, larger buffer cannot use.
         const std::size_t room = needed + needed / 8;
         std::vector<double>().swap(m_filtered);
-        std::vector<double>().swap(m_squared);
         m_filtered.resize(room);
-        m_squared.resize(room);
     }
     m_meanWeight = 1.0 / (kMeanTimeConstantS * sampleRateHz);
     m_meanKeep = 1.0 - m_meanWeight;
@@ -43,7 +48,6 @@ void TwoAverageBeatDetector::Design(double sampleRateHz) {
 void TwoAverageBeatDetector::Restart() {
     // The windows start on zeros, so the sums need no special start.
     std::fill_n(m_filtered.begin(), m_history, 0.0);
-    std::fill_n(m_squared.begin(), m_history, 0.0);
     m_position = m_history;
     m_count = 0;
     m_peakSum = 0;
@@ -59,7 +63,6 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Process(const double* filt
         if (m_position == m_filtered.size()) {
             const auto from = static_cast<std::ptrdiff_t>(m_position - m_history);
             std::copy(m_filtered.begin() + from, m_filtered.end(), m_filtered.begin());
-            std::copy(m_squared.begin() + from, m_squared.end(), m_squared.begin());
             m_position = m_history;
         }
         const Taken run =
@@ -74,15 +77,14 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered
     // Sample k of this call goes to slot k; every window is a fixed offset from there. The
     // hot state lives in locals for the whole call.
     double* const values = m_filtered.data() + m_position;
-    double* const squares = m_squared.data() + m_position;
     const std::size_t halfPeak = m_halfPeak;
     const std::size_t halfBeat = m_halfBeat;
     const std::size_t longWindow = m_history;
     const std::size_t shortWindow = 2 * halfPeak + 1;
     // The short window is centred where the long one is: on sample k - halfBeat.
-    const double* const leaving = squares - longWindow;
-    const double* const peakEntering = squares - halfBeat + halfPeak;
-    const double* const peakLeaving = squares - halfBeat - halfPeak - 1;
+    const double* const leaving = values - longWindow;
+    const double* const peakEntering = values - halfBeat + halfPeak;
+    const double* const peakLeaving = values - halfBeat - halfPeak - 1;
     const double* const centres = values - halfBeat;
     const double meanWeight = m_meanWeight;
     const double meanKeep = m_meanKeep;
@@ -99,13 +101,10 @@ TwoAverageBeatDetector::Taken TwoAverageBeatDetector::Run(const double* filtered
 
     const auto take = [&](std::size_t k) {
         const double value = filtered[k];
-        // Clipped at zero and squared, written so that it compiles to a mask rather than a
-        // branch on the sign (a negative value gives -0, which sums as 0).
-        const double squared = value * std::max(value, 0.0);
+        const double squared = ClippedSquare(value);
         values[k] = value;
-        squares[k] = squared;
-        beatSum += squared - leaving[k];
-        peakSum += peakEntering[k] - peakLeaving[k];
+        beatSum += squared - ClippedSquare(leaving[k]);
+        peakSum += ClippedSquare(peakEntering[k]) - ClippedSquare(peakLeaving[k]);
         // Keep and weight rather than step towards the sample: one multiply fewer to wait for.
         squaredMean = squaredMean * meanKeep + squared * meanWeight;
     };

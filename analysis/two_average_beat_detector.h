@@ -47,11 +47,12 @@ private:
     // Takes at most the room left in the buffers.
     Taken Run(const double* filtered, std::size_t n);
 
-    // The band-passed and the clipped, squared samples, oldest first, in buffers that slide:
-    // the windows reach back from the next sample by fixed offsets, with no wrap to compute,
-    // and when the room runs out the history is moved to the front, seldom.
+    // The band-passed samples, oldest first, in a buffer that slides: the windows reach back
+    // from the next sample by fixed offsets, with no wrap to compute, and when the room runs
+    // out the history is moved to the front, seldom. The clipped squares the windows sum are
+    // worked out again from it as they enter and leave: a multiply each, for half the memory
+    // (a long window is 2,668 samples at 4 kHz, per sensor).
     std::vector<double> m_filtered;
-    std::vector<double> m_squared;
     std::size_t m_history = 0;   // samples the windows reach back: the long window
     std::size_t m_position = 0;  // where the next sample goes
     std::size_t m_halfPeak = 0;  // the short window is 2 * m_halfPeak + 1 samples
