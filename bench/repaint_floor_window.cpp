@@ -2,8 +2,11 @@
 // burst of a link as it arrives. It reads the device given on the command line as soon as
 // bytes wait, and repaints a 40-pixel strip of a view the size of the program's trace, moving
 // on like a sweep. No parsing, no list, no read-outs: what is left is Qt and the X server.
+// With --paint-every-ms, it instead wakes only on a timer of that period, reads what waits and
+// repaints one strip: with 20, the least any window pays to show one sensor's 50 frames a
+// second, since it cannot wake or repaint less and still show each.
 //
-//   repaint_floor_window DEVICE
+//   repaint_floor_window DEVICE [--paint-every-ms MS]
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,9 +16,13 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -46,8 +53,9 @@ private:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fputs("usage: repaint_floor_window DEVICE\n", stderr);
+    const bool timed = argc == 4 && std::strcmp(argv[2], "--paint-every-ms") == 0;
+    if (argc != 2 && !timed) {
+        std::fputs("usage: repaint_floor_window DEVICE [--paint-every-ms MS]\n", stderr);
         return 2;
     }
     const int fd = ::open(argv[1], O_RDONLY | O_NOCTTY | O_NONBLOCK);
@@ -60,13 +68,22 @@ int main(int argc, char* argv[]) {
     window.resize(943, 660);
     Strip strip(&window);
     strip.setGeometry(8, 160, 926, 320);
-    QSocketNotifier notifier(fd, QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+    const auto readAndPaint = [&] {
         char buffer[65536];
         while (::read(fd, buffer, sizeof buffer) > 0) {
         }
         strip.Advance();
-    });
+    };
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QTimer timer;
+    if (timed) {
+        notifier.setEnabled(false);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, readAndPaint);
+        timer.start(std::max(1, std::atoi(argv[3])));
+    } else {
+        QObject::connect(&notifier, &QSocketNotifier::activated, readAndPaint);
+    }
     window.show();
     return app.exec();
 }

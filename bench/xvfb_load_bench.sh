@@ -7,7 +7,9 @@
 # Starts Xvfb and openbox on the display, then, for each run and each build (--build, and
 # --against when given, alternating so both see the same load), measures over S seconds:
 #   floor    `cat` reading the pseudo-terminal fed 16 sensors x 50 frames/s x 80 samples,
-#            and bench/repaint_floor_window: a bare Qt window repainting a strip per burst
+#            and bench/repaint_floor_window: a bare Qt window repainting a strip per burst;
+#            then that window woken only 50 times a second to read and repaint (the least a
+#            window pays to show one sensor's frames), beside `cat` and divided by it
 #   shown    the program with the port open on that feed: its CPU, the X server's, its RSS
 #   minimised, and 1 sensor shown (per extra sensor = (shown - 1 sensor) / 15)
 #   beside   `cat` on a second, identical feed while the program is measured shown and
@@ -161,6 +163,25 @@ run_phases() {
     echo "floor_qt $app"
     echo "floor_qt_x $x"
     stop "$qt_pid" "$feed_pid"
+
+    # The least any window pays to show one sensor's frames as they come: woken only to read
+    # what waits and repaint a strip, 50 times a second. Beside `cat`, as the program is below.
+    start_feed 16
+    local floor_feed=$feed_pid
+    cat "$pty" >/dev/null &
+    local floor_cat=$!
+    pids+=("$floor_cat")
+    start_feed 16
+    "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 >/dev/null 2>&1 &
+    qt_pid=$!
+    pids+=("$qt_pid")
+    sleep 1
+    go
+    read -r app x floor <<<"$(measure "$qt_pid" "$xvfb" "$floor_cat")"
+    echo "floor_qt50 $app"
+    echo "floor_qt50_x $x"
+    echo "floor_qt50_per_cat_beside $(ratio "$app" "$floor")"
+    stop "$qt_pid" "$feed_pid" "$floor_cat" "$floor_feed"
 
     # The floor again, beside the program on a feed of its own: the same seconds, the same
     # load from whatever else the machine runs, so the two can be divided run by run.
