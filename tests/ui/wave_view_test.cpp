@@ -372,5 +372,16 @@ TEST(ReadoutCacheTest, EveryRawValueIsDrawnOnceAndKept) {
     EXPECT_EQ(cache.Image(255, 1.0).image.format(), QImage::Format_Indexed8);
 }
 
+TEST(ReadoutCacheTest, AValueLooksTheSameWhateverWasDrawnBefore) {
+    // Each new value is drawn into the box the last one was drawn in.
+    ReadoutCache reused(QFont(), Qt::white, QColor(kBackground), kValueRect.size());
+    reused.Image(65535, 1.0);
+    ReadoutCache fresh(QFont(), Qt::white, QColor(kBackground), kValueRect.size());
+    const ReadoutCache::Entry& after = reused.Image(31, 1.0);
+    const ReadoutCache::Entry& alone = fresh.Image(31, 1.0);
+    EXPECT_EQ(after.offset, alone.offset);
+    EXPECT_EQ(after.image, alone.image);
+}
+
 }  // namespace
 }  // namespace sphyra

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QString>
 
+#include <algorithm>
 #include <utility>
 
 namespace sphyra {
@@ -16,6 +17,7 @@ const ReadoutCache::Entry& ReadoutCache::Image(std::uint16_t value, qreal pixelR
     if (pixelRatio != m_pixelRatio) {
         m_images.clear();
         m_pixelRatio = pixelRatio;
+        m_painter.reset();
     }
     auto it = m_images.find(value);
     if (it != m_images.end()) return *it;
@@ -24,30 +26,49 @@ const ReadoutCache::Entry& ReadoutCache::Image(std::uint16_t value, qreal pixelR
     return *m_images.insert(value, Render(value));
 }
 
-ReadoutCache::Entry ReadoutCache::Render(std::uint16_t value) const {
-    QImage image(m_box * m_pixelRatio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(m_pixelRatio);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setFont(m_font);
-    painter.setPen(m_text);
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(m_background);
+QPainter& ReadoutCache::ScratchPainter() {
+    if (m_painter == nullptr) {
+        m_scratch = QImage(m_box * m_pixelRatio, QImage::Format_ARGB32_Premultiplied);
+        m_scratch.setDevicePixelRatio(m_pixelRatio);
+        m_painter = std::make_unique<QPainter>(&m_scratch);
+        m_painter->setRenderHint(QPainter::Antialiasing, false);
+        m_painter->setFont(m_font);
+        m_painter->setPen(m_text);
+        m_painter->setBackgroundMode(Qt::OpaqueMode);
+        m_painter->setBackground(m_background);
+    }
+    return *m_painter;
+}
+
+ReadoutCache::Entry ReadoutCache::Render(std::uint16_t value) {
+    QPainter& painter = ScratchPainter();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(QRectF(QPointF(0, 0), QSizeF(m_scratch.size()) / m_pixelRatio),
+                     Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.drawText(QRect(QPoint(0, 0), m_box), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                      QString::number(value));
-    painter.end();
 
-    // Keep only the rectangle around the drawn pixels.
-    QRect drawn;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(line[x]) != 0) drawn |= QRect(x, y, 1, 1);
+    // Keep only the rectangle around the drawn pixels. The raster painter draws straight into
+    // the image, so it can be read with the painter still open.
+    int left = m_scratch.width();
+    int right = -1;
+    int top = m_scratch.height();
+    int bottom = -1;
+    for (int y = 0; y < m_scratch.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(m_scratch.constScanLine(y));
+        for (int x = 0; x < m_scratch.width(); ++x) {
+            if (qAlpha(line[x]) == 0) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
     }
-    if (drawn.isEmpty()) return {};
+    if (right < 0) return {};
+    const QRect drawn(QPoint(left, top), QPoint(right, bottom));
     // A byte per pixel holds the text over its box exactly: 208 KB for a full cache, not 438.
-    QImage cut = PalettisedImage(image.copy(drawn));
+    QImage cut = PalettisedImage(m_scratch.copy(drawn));
     cut.setDevicePixelRatio(m_pixelRatio);
     return {QPointF(drawn.topLeft()) / m_pixelRatio, std::move(cut)};
 }

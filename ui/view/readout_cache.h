@@ -4,10 +4,12 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
+#include <QPainter>
 #include <QPointF>
 #include <QSize>
 
 #include <cstdint>
+#include <memory>
 
 namespace sphyra {
 
@@ -34,7 +36,8 @@ public:
     int Size() const { return static_cast<int>(m_images.size()); }
 
 private:
-    Entry Render(std::uint16_t value) const;
+    Entry Render(std::uint16_t value);
+    QPainter& ScratchPainter();
 
     QFont m_font;
     QColor m_text;
@@ -42,6 +45,10 @@ private:
     QSize m_box;
     qreal m_pixelRatio = 1.0;
     QHash<std::uint16_t, Entry> m_images;
+    // Each new value is drawn into the same box by a painter kept open on it: a painter begun
+    // afresh looks the font up again, and a new value comes every few frames at first.
+    QImage m_scratch;
+    std::unique_ptr<QPainter> m_painter;  // ends before m_scratch goes
 };
 
 }  // namespace sphyra
