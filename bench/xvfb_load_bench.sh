@@ -118,6 +118,16 @@ feeds=0
 go() { touch "$work/go"; sleep 2; }
 stop() { kill "$@" 2>/dev/null || true; wait "$@" 2>/dev/null || true; }
 
+# Starts a feed of 16 sensors read by `cat`, the floor measured beside something else on a feed
+# of its own; sets beside_feed and beside_cat.
+start_beside_cat() {
+    start_feed 16
+    beside_feed=$feed_pid
+    cat "$pty" >/dev/null &
+    beside_cat=$!
+    pids+=("$beside_cat")
+}
+
 # Starts the program of build $1 on device $2; sets app_pid and win once its window is mapped.
 start_app() {
     local ini="$work/sphyra.ini"
@@ -166,30 +176,22 @@ run_phases() {
 
     # The least any window pays to show one sensor's frames as they come: woken only to read
     # what waits and repaint a strip, 50 times a second. Beside `cat`, as the program is below.
-    start_feed 16
-    local floor_feed=$feed_pid
-    cat "$pty" >/dev/null &
-    local floor_cat=$!
-    pids+=("$floor_cat")
+    start_beside_cat
     start_feed 16
     "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 >/dev/null 2>&1 &
     qt_pid=$!
     pids+=("$qt_pid")
     sleep 1
     go
-    read -r app x floor <<<"$(measure "$qt_pid" "$xvfb" "$floor_cat")"
+    read -r app x floor <<<"$(measure "$qt_pid" "$xvfb" "$beside_cat")"
     echo "floor_qt50 $app"
     echo "floor_qt50_x $x"
     echo "floor_qt50_per_cat_beside $(ratio "$app" "$floor")"
-    stop "$qt_pid" "$feed_pid" "$floor_cat" "$floor_feed"
+    stop "$qt_pid" "$feed_pid" "$beside_cat" "$beside_feed"
 
     # The floor again, beside the program on a feed of its own: the same seconds, the same
     # load from whatever else the machine runs, so the two can be divided run by run.
-    start_feed 16
-    local beside_feed=$feed_pid
-    cat "$pty" >/dev/null &
-    local beside_cat=$!
-    pids+=("$beside_cat")
+    start_beside_cat
     start_feed 16
     start_app "$bin" "$pty"
     open_port
