@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QString>
 
-#include <algorithm>
 #include <utility>
 
 namespace sphyra {
@@ -51,22 +50,13 @@ ReadoutCache::Entry ReadoutCache::Render(std::uint16_t value) {
 
     // Keep only the rectangle around the drawn pixels. The raster painter draws straight into
     // the image, so it can be read with the painter still open.
-    int left = m_scratch.width();
-    int right = -1;
-    int top = m_scratch.height();
-    int bottom = -1;
+    QRect drawn;
     for (int y = 0; y < m_scratch.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(m_scratch.constScanLine(y));
-        for (int x = 0; x < m_scratch.width(); ++x) {
-            if (qAlpha(line[x]) == 0) continue;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
-        }
+        for (int x = 0; x < m_scratch.width(); ++x)
+            if (qAlpha(line[x]) != 0) drawn |= QRect(x, y, 1, 1);
     }
-    if (right < 0) return {};
-    const QRect drawn(QPoint(left, top), QPoint(right, bottom));
+    if (drawn.isEmpty()) return {};
     // A byte per pixel holds the text over its box exactly: 208 KB for a full cache, not 438.
     QImage cut = PalettisedImage(m_scratch.copy(drawn));
     cut.setDevicePixelRatio(m_pixelRatio);
