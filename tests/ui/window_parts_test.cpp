@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -24,8 +25,10 @@
 #include "ui/app/sphyra_app.h"
 #include "ui/common/cjk_font.h"
 #include "ui/common/group_box_paint_cache.h"
+#include "ui/common/png_image.h"
 #include "ui/common/readout_edit_paint_cache.h"
 #include "ui/window/about_dlg.h"
+#include "ui/window/app_icon.h"
 #include "ui/window/dialog_units.h"
 #include "ui/window/filter_library.h"
 #include "ui/window/handler_dispatch.h"
@@ -221,6 +224,22 @@ TEST(PortComboTest, RelabelsWhenTheListOpensAndKeepsTheSelection) {
     combo.hidePopup();
     EXPECT_EQ(combo.itemText(0), QStringLiteral("COM1 (ttyUSB1)"));
     EXPECT_EQ(combo.currentIndex(), 0);
+}
+
+TEST(AppIconTest, TheWindowIconGivesAnOrdinaryIconsPixmapsButKeepsNoneOfThem) {
+    const QIcon icon = AppIcon::Window();
+    const QIcon ordinary(QPixmap::fromImage(ReadPng(QStringLiteral(":/sphyra/icon_128.png"))));
+    ASSERT_FALSE(ordinary.isNull());
+    EXPECT_EQ(icon.availableSizes(), ordinary.availableSizes());
+    for (const QSize size : {QSize(256, 256), QSize(32, 32), QSize(48, 24)}) {
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+            const QPixmap pixmap = icon.pixmap(size, 1.0, mode);
+            EXPECT_EQ(pixmap.toImage(), ordinary.pixmap(size, 1.0, mode).toImage())
+                << size.width() << "x" << size.height() << " mode " << mode;
+        }
+    }
+    // The window's icon is held as long as the window lives; its pixels need not be.
+    EXPECT_TRUE(icon.pixmap(QSize(256, 256), 1.0).isDetached());
 }
 
 TEST(AboutDlgTest, LaysOutTheProductLineIconAndOkButton) {

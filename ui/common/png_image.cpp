@@ -16,6 +16,12 @@ QImage ReadPng(const QString& path) {
     return reader.read();
 }
 
+QSize PngSize(const QString& path) {
+    QImageReader reader(path, QByteArrayLiteral("png"));
+    reader.setAutoDetectImageFormat(false);
+    return reader.size();
+}
+
 namespace {
 
 // As Qt's key builder writes a number: each byte in memory order, low nibble first.

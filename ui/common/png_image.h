@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 namespace sphyra {
@@ -9,6 +10,8 @@ namespace sphyra {
 // name alone makes Qt load every image format plugin (and libjpeg with them) to ask whether it
 // wants the file, which costs start-up time for nothing.
 QImage ReadPng(const QString& path);
+// The size of such a picture, read from its header alone; invalid when it cannot be read.
+QSize PngSize(const QString& path);
 
 // Puts a PNG that a style loads by file name (QPixmap(path)) into the pixmap cache under the key
 // QPixmap::load looks for, read with the built-in reader, so that the style's first paint does

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "ui/common/png_image.h"
+#include "ui/window/png_icon_engine.h"
 
 // Q_INIT_RESOURCE must be used outside any namespace. Calling it makes the linker keep the
 // resources, which otherwise sit unreferenced in a static library.
@@ -19,7 +20,7 @@ namespace sphyra {
 
 QIcon AppIcon::Window() {
     InitSphyraResources();
-    return QIcon(QPixmap::fromImage(ReadPng(QStringLiteral(":/sphyra/icon_128.png"))));
+    return QIcon(new PngIconEngine(QStringLiteral(":/sphyra/icon_128.png")));
 }
 
 QPixmap AppIcon::Logo() {
