@@ -11,10 +11,26 @@
 
 namespace sphyra {
 
+namespace {
+
+// The size an ordinary icon gives a picture of size `picture` asked for at `size`: shrunk to fit,
+// never grown.
+QSize Fitted(QSize picture, const QSize& size) {
+    if (picture.width() > size.width() || picture.height() > size.height())
+        picture.scale(size, Qt::KeepAspectRatio);
+    return picture;
+}
+
+}  // namespace
+
 PngIconEngine::PngIconEngine(QString path) : m_path(std::move(path)) {}
 
+QPixmap PngIconEngine::Picture() const {
+    return QPixmap::fromImage(ReadPng(m_path));
+}
+
 QIcon PngIconEngine::Decoded() const {
-    return QIcon(QPixmap::fromImage(ReadPng(m_path)));
+    return QIcon(Picture());
 }
 
 QPixmap PngIconEngine::pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) {
@@ -23,10 +39,8 @@ QPixmap PngIconEngine::pixmap(const QSize& size, QIcon::Mode mode, QIcon::State 
         return Decoded().pixmap(size, 1.0, mode, state);
     // The normal form as an ordinary icon makes it, shrunk to fit and never grown, but kept out
     // of the pixmap cache, where an ordinary icon leaves even a picture it did not scale.
-    QPixmap picture = QPixmap::fromImage(ReadPng(m_path));
-    QSize fitted = picture.size();
-    if (fitted.width() > size.width() || fitted.height() > size.height())
-        fitted.scale(size, Qt::KeepAspectRatio);
+    QPixmap picture = Picture();
+    const QSize fitted = Fitted(picture.size(), size);
     if (fitted != picture.size())
         picture = picture.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return picture;
@@ -42,7 +56,11 @@ void PngIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode
 }
 
 QSize PngIconEngine::actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) {
-    return Decoded().actualSize(size, mode, state);
+    if (mode != QIcon::Normal || state != QIcon::Off)
+        return Decoded().actualSize(size, mode, state);
+    // From the header, as for the sizes listed: a size needs no pixels.
+    const QSize picture = PngSize(m_path);
+    return picture.isValid() ? Fitted(picture, size) : QSize();
 }
 
 QList<QSize> PngIconEngine::availableSizes(QIcon::Mode mode, QIcon::State state) {

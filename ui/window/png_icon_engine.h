@@ -22,7 +22,8 @@ public:
     QIconEngine* clone() const override;
 
 private:
-    // The picture as an ordinary icon, decoded afresh.
+    // The picture, decoded afresh; and as an ordinary icon.
+    QPixmap Picture() const;
     QIcon Decoded() const;
 
     QString m_path;
