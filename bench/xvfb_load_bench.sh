@@ -14,7 +14,10 @@
 #   minimised, and 1 sensor shown (per extra sensor = (shown - 1 sensor) / 15)
 #   beside   `cat` on a second, identical feed while the program is measured shown and
 #            minimised, and the program's CPU divided by it: the floor alone, measured apart,
-#            swings several-fold within the hour as the machine's other load comes and goes
+#            swings several-fold within the hour as the machine's other load comes and goes;
+#            and, while it is shown, the bare window woken 50 times a second on a third feed
+#            and an X server of its own (display N+1), the program's CPU divided by that too:
+#            what it costs beyond the least any window pays, whatever a wake-up costs here
 #   idle     port closed, and port open on a pseudo-terminal that sends nothing
 #   latency  byte written into the pseudo-terminal -> image handed to the X server
 #            (the program's SPHYRA_LATENCY_LOG probe against the feeder's write log)
@@ -77,6 +80,20 @@ else
     pids+=("$!")
     sleep 1
 fi
+# The bare window measured beside the program draws on an X server of its own, so that the
+# program's X server serves the program alone.
+beside_display=":$((${display#:} + 1))"
+beside_lock="/tmp/.X${beside_display#:}-lock"
+if [[ "$soak" -gt 0 ]]; then
+    :
+elif [[ -e "$beside_lock" ]] && kill -0 "$(tr -d ' ' <"$beside_lock")" 2>/dev/null; then
+    echo "using the X server already on $beside_display for the bare window beside" >&2
+else
+    Xvfb "$beside_display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=("$!")
+    sleep 1
+fi
+
 # Nanoseconds a process's threads have run. The scheduler counts them exactly; the clock
 # ticks of /proc/PID/stat come in 10 ms steps, a tenth of a percent over 10 s, which is
 # half of what `cat` costs.
@@ -126,6 +143,17 @@ start_beside_cat() {
     cat "$pty" >/dev/null &
     beside_cat=$!
     pids+=("$beside_cat")
+}
+
+# Starts the bare window woken 50 times a second on a feed and X server of its own; sets
+# beside_qt_feed and beside_qt.
+start_beside_window() {
+    start_feed 16
+    beside_qt_feed=$feed_pid
+    DISPLAY="$beside_display" "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 \
+        >/dev/null 2>&1 &
+    beside_qt=$!
+    pids+=("$beside_qt")
 }
 
 # Starts the program of build $1 on device $2; sets app_pid and win once its window is mapped.
@@ -192,15 +220,19 @@ run_phases() {
     # The floor again, beside the program on a feed of its own: the same seconds, the same
     # load from whatever else the machine runs, so the two can be divided run by run.
     start_beside_cat
+    start_beside_window
     start_feed 16
     start_app "$bin" "$pty"
     open_port
     go
-    read -r app x floor <<<"$(measure "$app_pid" "$xvfb" "$beside_cat")"
+    read -r app x floor window <<<"$(measure "$app_pid" "$xvfb" "$beside_cat" "$beside_qt")"
     echo "shown16_app $app"
     echo "shown16_x $x"
     echo "beside_cat_shown $floor"
     echo "shown16_per_cat_beside $(ratio "$app" "$floor")"
+    echo "beside_qt50_shown $window"
+    echo "shown16_per_qt50_beside $(ratio "$app" "$window")"
+    stop "$beside_qt" "$beside_qt_feed"
     echo "rss_mb $(rss_mb "$app_pid")"
     xdotool windowminimize --sync "$win"
     sleep 1
