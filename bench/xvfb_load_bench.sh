@@ -66,33 +66,30 @@ trap cleanup EXIT
 export DISPLAY="$display"
 export QT_QPA_PLATFORM=xcb
 
-lock="/tmp/.X${display#:}-lock"
-if [[ -e "$lock" ]] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; then
-    # A server already runs there (a soak, say): measure on it and leave it running.
-    xvfb=$(tr -d ' ' <"$lock")
-    echo "using the X server already on $display (pid $xvfb)" >&2
-else
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
-    pids+=("$xvfb")
+# Sets x_pid to an X server on display $1, started at geometry $2; fails when one already runs
+# there (a soak, say), which is then measured on and left running.
+start_x_server() {
+    local lock="/tmp/.X${1#:}-lock"
+    if [[ -e "$lock" ]] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; then
+        x_pid=$(tr -d ' ' <"$lock")
+        echo "using the X server already on $1 (pid $x_pid)" >&2
+        return 1
+    fi
+    Xvfb "$1" -screen 0 "$2" -nolisten tcp >/dev/null 2>&1 &
+    x_pid=$!
+    pids+=("$x_pid")
     sleep 1
+}
+if start_x_server "$display" 1280x1024x24; then
     openbox >/dev/null 2>&1 &
     pids+=("$!")
     sleep 1
 fi
+xvfb=$x_pid
 # The bare window measured beside the program draws on an X server of its own, so that the
 # program's X server serves the program alone.
 beside_display=":$((${display#:} + 1))"
-beside_lock="/tmp/.X${beside_display#:}-lock"
-if [[ "$soak" -gt 0 ]]; then
-    :
-elif [[ -e "$beside_lock" ]] && kill -0 "$(tr -d ' ' <"$beside_lock")" 2>/dev/null; then
-    echo "using the X server already on $beside_display for the bare window beside" >&2
-else
-    Xvfb "$beside_display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=("$!")
-    sleep 1
-fi
+if [[ "$soak" -eq 0 ]]; then start_x_server "$beside_display" 640x480x24 || true; fi
 
 # Nanoseconds a process's threads have run. The scheduler counts them exactly; the clock
 # ticks of /proc/PID/stat come in 10 ms steps, a tenth of a percent over 10 s, which is

@@ -13,6 +13,11 @@ namespace sphyra {
 
 namespace {
 
+// The form a picture is made for; the others (a disabled icon, say) an ordinary icon makes.
+bool NormalForm(QIcon::Mode mode, QIcon::State state) {
+    return mode == QIcon::Normal && state == QIcon::Off;
+}
+
 // The size an ordinary icon gives a picture of size `picture` asked for at `size`: shrunk to fit,
 // never grown.
 QSize Fitted(QSize picture, const QSize& size) {
@@ -35,8 +40,7 @@ QIcon PngIconEngine::Decoded() const {
 
 QPixmap PngIconEngine::pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) {
     // Other forms are rare (a disabled icon, say): an ordinary icon makes them.
-    if (mode != QIcon::Normal || state != QIcon::Off)
-        return Decoded().pixmap(size, 1.0, mode, state);
+    if (!NormalForm(mode, state)) return Decoded().pixmap(size, 1.0, mode, state);
     // The normal form as an ordinary icon makes it, shrunk to fit and never grown, but kept out
     // of the pixmap cache, where an ordinary icon leaves even a picture it did not scale.
     QPixmap picture = Picture();
@@ -56,8 +60,7 @@ void PngIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode
 }
 
 QSize PngIconEngine::actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) {
-    if (mode != QIcon::Normal || state != QIcon::Off)
-        return Decoded().actualSize(size, mode, state);
+    if (!NormalForm(mode, state)) return Decoded().actualSize(size, mode, state);
     // From the header, as for the sizes listed: a size needs no pixels.
     const QSize picture = PngSize(m_path);
     return picture.isValid() ? Fitted(picture, size) : QSize();
@@ -67,7 +70,7 @@ QList<QSize> PngIconEngine::availableSizes(QIcon::Mode mode, QIcon::State state)
     // An icon made from one picture lists that picture's size for its normal, off form only.
     // The size comes from the file's header: decoding the picture for it would double the work
     // of setting a window icon.
-    if (mode != QIcon::Normal || state != QIcon::Off) return {};
+    if (!NormalForm(mode, state)) return {};
     const QSize size = PngSize(m_path);
     if (!size.isValid()) return {};
     return {size};
