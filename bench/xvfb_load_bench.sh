@@ -9,15 +9,18 @@
 #   floor    `cat` reading the pseudo-terminal fed 16 sensors x 50 frames/s x 80 samples,
 #            and bench/repaint_floor_window: a bare Qt window repainting a strip per burst;
 #            then that window woken only 50 times a second to read and repaint (the least a
-#            window pays to show one sensor's frames), beside `cat` and divided by it
+#            window pays to show one sensor's frames), beside `cat` and divided by it; and
+#            once more repainting a read-out box as well (`ro`), the least a window pays that
+#            shows what the program must: a Qt window waits for the X server before each paint
 #   shown    the program with the port open on that feed: its CPU, the X server's, its RSS
 #   minimised, and 1 sensor shown (per extra sensor = (shown - 1 sensor) / 15)
 #   beside   `cat` on a second, identical feed while the program is measured shown and
 #            minimised, and the program's CPU divided by it: the floor alone, measured apart,
 #            swings several-fold within the hour as the machine's other load comes and goes;
-#            and, while it is shown, the bare window woken 50 times a second on a third feed
-#            and an X server of its own (display N+1), the program's CPU divided by that too:
-#            what it costs beyond the least any window pays, whatever a wake-up costs here
+#            and, while it is shown, the bare window woken 50 times a second with its read-out
+#            box on a third feed and an X server of its own (display N+1), the program's CPU
+#            divided by that too: what it costs beyond the least a window showing the same
+#            things pays, whatever a wake-up and a round trip to the X server cost here
 #   idle     port closed, and port open on a pseudo-terminal that sends nothing
 #   latency  byte written into the pseudo-terminal -> image handed to the X server
 #            (the program's SPHYRA_LATENCY_LOG probe against the feeder's write log)
@@ -142,13 +145,13 @@ start_beside_cat() {
     pids+=("$beside_cat")
 }
 
-# Starts the bare window woken 50 times a second on a feed and X server of its own; sets
-# beside_qt_feed and beside_qt.
+# Starts the bare window woken 50 times a second, with its read-out box, on a feed and X server
+# of its own; sets beside_qt_feed and beside_qt.
 start_beside_window() {
     start_feed 16
     beside_qt_feed=$feed_pid
     DISPLAY="$beside_display" "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 \
-        >/dev/null 2>&1 &
+        --readout >/dev/null 2>&1 &
     beside_qt=$!
     pids+=("$beside_qt")
 }
@@ -200,19 +203,26 @@ run_phases() {
     stop "$qt_pid" "$feed_pid"
 
     # The least any window pays to show one sensor's frames as they come: woken only to read
-    # what waits and repaint a strip, 50 times a second. Beside `cat`, as the program is below.
-    start_beside_cat
-    start_feed 16
-    "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 >/dev/null 2>&1 &
-    qt_pid=$!
-    pids+=("$qt_pid")
-    sleep 1
-    go
-    read -r app x floor <<<"$(measure "$qt_pid" "$xvfb" "$beside_cat")"
-    echo "floor_qt50 $app"
-    echo "floor_qt50_x $x"
-    echo "floor_qt50_per_cat_beside $(ratio "$app" "$floor")"
-    stop "$qt_pid" "$feed_pid" "$beside_cat" "$beside_feed"
+    # what waits and repaint a strip, 50 times a second; then with a read-out box repainted
+    # each time too. Beside `cat`, as the program is below.
+    local name extra
+    for name in qt50 qt50ro; do
+        extra=()
+        [[ "$name" == qt50ro ]] && extra=(--readout)
+        start_beside_cat
+        start_feed 16
+        "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 "${extra[@]}" \
+            >/dev/null 2>&1 &
+        qt_pid=$!
+        pids+=("$qt_pid")
+        sleep 1
+        go
+        read -r app x floor <<<"$(measure "$qt_pid" "$xvfb" "$beside_cat")"
+        echo "floor_${name} $app"
+        echo "floor_${name}_x $x"
+        echo "floor_${name}_per_cat_beside $(ratio "$app" "$floor")"
+        stop "$qt_pid" "$feed_pid" "$beside_cat" "$beside_feed"
+    done
 
     # The floor again, beside the program on a feed of its own: the same seconds, the same
     # load from whatever else the machine runs, so the two can be divided run by run.
@@ -227,8 +237,8 @@ run_phases() {
     echo "shown16_x $x"
     echo "beside_cat_shown $floor"
     echo "shown16_per_cat_beside $(ratio "$app" "$floor")"
-    echo "beside_qt50_shown $window"
-    echo "shown16_per_qt50_beside $(ratio "$app" "$window")"
+    echo "beside_qt50ro_shown $window"
+    echo "shown16_per_qt50ro_beside $(ratio "$app" "$window")"
     stop "$beside_qt" "$beside_qt_feed"
     echo "rss_mb $(rss_mb "$app_pid")"
     xdotool windowminimize --sync "$win"
