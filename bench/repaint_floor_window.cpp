@@ -46,9 +46,9 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(this);
+        painter.setPen(Qt::white);
         for (const QRect& r : event->region()) {
             painter.fillRect(r, QColor(0, 0, 200));
-            painter.setPen(Qt::white);
             painter.drawLine(r.left(), height() / 2 + (m_x % 60), r.right(), height() / 2);
         }
         if (m_readout && event->region().intersects(kReadoutBox))

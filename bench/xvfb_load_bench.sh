@@ -145,15 +145,22 @@ start_beside_cat() {
     pids+=("$beside_cat")
 }
 
+# Starts the bare window woken 50 times a second on display $1 and the last feed started, with
+# the options that follow; sets qt_pid.
+start_floor_window() {
+    DISPLAY="$1" "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 "${@:2}" \
+        >/dev/null 2>&1 &
+    qt_pid=$!
+    pids+=("$qt_pid")
+}
+
 # Starts the bare window woken 50 times a second, with its read-out box, on a feed and X server
 # of its own; sets beside_qt_feed and beside_qt.
 start_beside_window() {
     start_feed 16
     beside_qt_feed=$feed_pid
-    DISPLAY="$beside_display" "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 \
-        --readout >/dev/null 2>&1 &
-    beside_qt=$!
-    pids+=("$beside_qt")
+    start_floor_window "$beside_display" --readout
+    beside_qt=$qt_pid
 }
 
 # Starts the program of build $1 on device $2; sets app_pid and win once its window is mapped.
@@ -211,10 +218,7 @@ run_phases() {
         [[ "$name" == qt50ro ]] && extra=(--readout)
         start_beside_cat
         start_feed 16
-        "$build/bench/repaint_floor_window" "$pty" --paint-every-ms 20 "${extra[@]}" \
-            >/dev/null 2>&1 &
-        qt_pid=$!
-        pids+=("$qt_pid")
+        start_floor_window "$display" "${extra[@]}"
         sleep 1
         go
         read -r app x floor <<<"$(measure "$qt_pid" "$xvfb" "$beside_cat")"
